@@ -1,0 +1,58 @@
+#pragma once
+
+// Network input for URL streams (web radio): opens an http/https or SHOUTCAST
+// (ICY) source through FFmpeg, follows .pls/.m3u playlists, and exposes the
+// response headers and the in-band metadata blocks.
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+struct AVFormatContext;
+
+namespace audio {
+
+class NetInput {
+public:
+    // Opens an http/https URL for decoding. Only http and https are ever
+    // opened (redirects included); connecting and reading time out after about
+    // five seconds; `abort` turning true makes any wait return at once.
+    // With followPlaylists, a .pls or .m3u answer is fetched, parsed and its
+    // entries tried in order until one opens; non-http entries are refused.
+    // Returns null on failure; otherwise the stream info is known and an audio
+    // stream is present.
+    static std::unique_ptr<NetInput> open(const std::string &url, bool followPlaylists,
+                                          const std::atomic<bool> &abort);
+    ~NetInput();
+
+    NetInput(const NetInput &) = delete;
+    NetInput &operator=(const NetInput &) = delete;
+
+    // Owned by this object.
+    AVFormatContext *format() const;
+    // Response header lines, "line\0line\0...\0\0", bounded in size.
+    std::string httpTags() const;
+    // The icy-* header lines only, same form.
+    std::string icyTags() const;
+    // Call after each av_read_frame: true when a metadata block arrived that
+    // differs from the last one; text is "StreamTitle='...';StreamUrl='...';".
+    bool pollMeta(std::string &text);
+
+    // The URL that finally opened (after playlists), for diagnostics.
+    const std::string &url() const { return url_; }
+
+private:
+    explicit NetInput(const std::atomic<bool> &abort);
+    static std::unique_ptr<NetInput> openDirect(const std::string &url, bool followPlaylists,
+                                                const std::atomic<bool> &abort, int depth);
+    static int interruptCallback(void *opaque);
+
+    const std::atomic<bool> &abort_;
+    AVFormatContext *format_ = nullptr;
+    std::string url_;
+    std::string httpTags_;
+    std::string icyTags_;
+    std::string lastMeta_;
+};
+
+} // namespace audio
