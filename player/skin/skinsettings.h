@@ -1,0 +1,62 @@
+#pragma once
+
+// The 26 lines of "skin.azo": colours, switches, hot keys, the file types
+// taken over from other programs, the equalizer and the spectrum.
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+constexpr int kSkinSettingsLineCount = 26;
+constexpr int kHotKeyCount = 6;
+constexpr int kEqualizerBandCount = 7;
+constexpr int kPreviousFileTypeCount = 5;
+
+// Indexes of the hot keys in TSkinSettings::hotKeys.
+namespace HotKey {
+constexpr int Next = 0;
+constexpr int Previous = 1;
+constexpr int PlayPause = 2;
+constexpr int Stop = 3;
+constexpr int VolumeDown = 4;
+constexpr int VolumeUp = 5;
+} // namespace HotKey
+
+// The file name of the skin settings and of the skin picture in programDir().
+extern const QString kSkinSettingsFileName; // "skin.azo"
+extern const QString kSkinPictureFileName;  // "skin.bmp"
+// The text that marks a file type with nothing to restore.
+extern const QString kNotSetFileType;       // "melodeck_not_set"
+
+struct TSkinSettings
+{
+    quint32 barColor = 0;
+    quint32 fontColor = 0;
+    bool showGridHints = false;
+    std::array<int, kHotKeyCount> hotKeys{};
+    bool hotKeysOn = false;
+    std::array<QString, kPreviousFileTypeCount> previousFileTypes;
+    bool checkDefaultPlayer = false;
+    std::array<int, kEqualizerBandCount> equalizer{};
+    bool equalizerOn = false;
+    quint32 spectrumColor = 0;
+    bool spectrumOn = false;
+
+    // The settings the program ships with (the same as the shipped file).
+    static TSkinSettings defaults();
+    // Decodes the lines. A flag is on only for the exact text "1". A missing
+    // line, or a number or colour line that does not convert, keeps its
+    // default; *ok then tells that something was unusable.
+    static TSkinSettings fromLines(const QStringList &lines, bool *ok = nullptr);
+    // The 26 lines in file order; flags as "1" or "0", colours as strings.
+    QStringList toLines() const;
+
+    // Reads a stored settings file. False when the file is missing, damaged
+    // or has unusable lines; `out` then holds what could be read, with
+    // defaults for the rest.
+    static bool loadFromFile(const QString &fileName, TSkinSettings &out);
+    bool saveToFile(const QString &fileName) const;
+
+    bool operator==(const TSkinSettings &other) const = default;
+};
