@@ -28,7 +28,8 @@ public:
     NetInput(const NetInput &) = delete;
     NetInput &operator=(const NetInput &) = delete;
 
-    // Owned by this object.
+    // Owned by this object. The caller may av_read_frame from it; it must not
+    // close it or replace its I/O context.
     AVFormatContext *format() const;
     // Response header lines, "line\0line\0...\0\0", bounded in size.
     std::string httpTags() const;
@@ -47,7 +48,11 @@ private:
                                                 const std::atomic<bool> &abort, int depth);
     static int interruptCallback(void *opaque);
 
+    struct Io;
+
+    // Must outlive this object: the interrupt callback reads it.
     const std::atomic<bool> &abort_;
+    std::unique_ptr<Io> io_;
     AVFormatContext *format_ = nullptr;
     std::string url_;
     std::string httpTags_;

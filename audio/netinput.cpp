@@ -1,0 +1,356 @@
+#include "netinput.h"
+
+#include "playlistparse.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavformat/avio.h>
+#include <libavutil/dict.h>
+#include <libavutil/mem.h>
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace audio {
+
+namespace {
+
+// Only these are ever opened: the two schemes a station may use and the
+// transports beneath them. Anything else, from a redirect, a playlist entry or
+// a demuxer that opens further URLs, is refused by FFmpeg itself.
+constexpr const char *kProtocolWhitelist = "http,https,tcp,tls";
+// Microseconds, for the connect and for every read.
+constexpr const char *kNetTimeout = "5000000";
+constexpr const char *kUserAgent = "Melodeck/0.1";
+
+constexpr std::size_t kSniffBytes = 2048;
+constexpr std::size_t kMaxPlaylistBytes = 64 * 1024;
+constexpr std::size_t kMaxPlaylistEntries = 16;
+constexpr int kMaxPlaylistDepth = 2;
+constexpr std::size_t kMaxHeaderTagBytes = 8 * 1024;
+constexpr std::size_t kMaxMetaBytes = 4 * 1024;
+constexpr int kIoBufferSize = 32 * 1024;
+
+constexpr const char *kOptMimeType = "mime_type";
+constexpr const char *kOptIcyHeaders = "icy_metadata_headers";
+constexpr const char *kOptIcyPacket = "icy_metadata_packet";
+constexpr const char *kContentTypeHeader = "Content-Type: ";
+constexpr const char *kLogPrefix = "melodeck audio: ";
+
+void warn(const std::string &message)
+{
+    std::fprintf(stderr, "%s%s\n", kLogPrefix, message.c_str());
+}
+
+std::string avError(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+struct DictFree {
+    void operator()(AVDictionary *d) const { av_dict_free(&d); }
+};
+
+AVDictionary *networkOptions()
+{
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", kProtocolWhitelist, 0);
+    av_dict_set(&options, "timeout", kNetTimeout, 0);
+    av_dict_set(&options, "rw_timeout", kNetTimeout, 0);
+    av_dict_set(&options, "icy", "1", 0);
+    av_dict_set(&options, "user_agent", kUserAgent, 0);
+    return options;
+}
+
+// An option string of the http layer beneath an AVIOContext, or empty.
+std::string ioOption(AVIOContext *io, const char *name)
+{
+    if (!io)
+        return {};
+    std::uint8_t *value = nullptr;
+    if (av_opt_get(io, name, AV_OPT_SEARCH_CHILDREN, &value) < 0 || !value)
+        return {};
+    std::string text(reinterpret_cast<const char *>(value));
+    av_free(value);
+    return text;
+}
+
+// Appends one header line in the "line\0...\0\0" form, keeping the whole
+// text within `limit` (the final empty line included).
+void appendTagLine(std::string &tags, std::string_view line, std::size_t limit)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    // An embedded zero would end the line list early for the reader.
+    const std::size_t zero = line.find('\0');
+    if (zero != std::string_view::npos)
+        line = line.substr(0, zero);
+    if (line.empty())
+        return;
+    if (tags.size() + line.size() + 2 > limit)
+        return;
+    tags.append(line);
+    tags.push_back('\0');
+}
+
+std::string finishTags(std::string tags)
+{
+    tags.push_back('\0');
+    return tags;
+}
+
+// FFmpeg hands the icy-* headers over as "name: value\n" lines.
+std::string icyHeaderLines(const std::string &raw, std::size_t budget)
+{
+    std::string tags;
+    std::string_view rest = raw;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        appendTagLine(tags, rest.substr(0, end), budget);
+        if (end == std::string_view::npos)
+            break;
+        rest.remove_prefix(end + 1);
+    }
+    return tags;
+}
+
+// The metadata block is padded with zeros and, from FFmpeg, not always cleanly
+// terminated; everything after the last ';' is padding or noise.
+std::string cleanMeta(const std::string &raw)
+{
+    std::string text = raw.substr(0, std::min(raw.find('\0'), kMaxMetaBytes));
+    const std::size_t last = text.rfind(';');
+    if (last != std::string::npos)
+        text.resize(last + 1);
+    return text;
+}
+
+// Replays the bytes read while sniffing the answer, then reads straight from
+// the http connection: the station is opened only once.
+struct ReplayReader {
+    AVIOContext *inner = nullptr;
+    std::vector<std::uint8_t> prefix;
+    std::size_t used = 0;
+
+    static int read(void *opaque, std::uint8_t *buf, int size)
+    {
+        auto *self = static_cast<ReplayReader *>(opaque);
+        if (self->used < self->prefix.size()) {
+            const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(size),
+                                                        self->prefix.size() - self->used);
+            std::memcpy(buf, self->prefix.data() + self->used, n);
+            self->used += n;
+            return static_cast<int>(n);
+        }
+        const int n = avio_read_partial(self->inner, buf, size);
+        if (n == 0)
+            return AVERROR_EOF;
+        return n;
+    }
+};
+
+// Reads up to `limit` bytes (fewer at the end of the answer); negative on error.
+int readUpTo(AVIOContext *io, std::vector<std::uint8_t> &out, std::size_t limit)
+{
+    while (out.size() < limit) {
+        std::uint8_t chunk[4096];
+        const int want = static_cast<int>(std::min(sizeof chunk, limit - out.size()));
+        const int n = avio_read_partial(io, chunk, want);
+        if (n == AVERROR_EOF || n == 0)
+            break;
+        if (n < 0)
+            return n;
+        out.insert(out.end(), chunk, chunk + n);
+    }
+    return static_cast<int>(out.size());
+}
+
+} // namespace
+
+struct NetInput::Io {
+    AVIOContext *http = nullptr;     // the connection, opened by us
+    AVIOContext *replay = nullptr;   // what the demuxer reads
+    ReplayReader reader;
+
+    ~Io()
+    {
+        if (replay) {
+            av_freep(&replay->buffer);
+            avio_context_free(&replay);
+        }
+        avio_closep(&http);
+    }
+};
+
+NetInput::NetInput(const std::atomic<bool> &abort) : abort_(abort) {}
+
+NetInput::~NetInput()
+{
+    // The demuxer reads through io_, so it goes first.
+    avformat_close_input(&format_);
+    io_.reset();
+}
+
+int NetInput::interruptCallback(void *opaque)
+{
+    const auto *abort = static_cast<const std::atomic<bool> *>(opaque);
+    return abort->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+std::unique_ptr<NetInput> NetInput::open(const std::string &url, bool followPlaylists,
+                                         const std::atomic<bool> &abort)
+{
+    return openDirect(url, followPlaylists, abort, 0);
+}
+
+std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool followPlaylists,
+                                               const std::atomic<bool> &abort, int depth)
+{
+    if (!isHttpUrl(url)) {
+        warn("refused to open a non-http URL: " + url);
+        return nullptr;
+    }
+    if (abort.load())
+        return nullptr;
+
+    std::unique_ptr<NetInput> input(new NetInput(abort));
+    input->io_ = std::make_unique<Io>();
+    Io &io = *input->io_;
+    const AVIOInterruptCB interrupt{&NetInput::interruptCallback,
+                                    const_cast<std::atomic<bool> *>(&abort)};
+
+    std::unique_ptr<AVDictionary, DictFree> options(networkOptions());
+    AVDictionary *raw = options.release();
+    int rc = avio_open2(&io.http, url.c_str(), AVIO_FLAG_READ, &interrupt, &raw);
+    options.reset(raw);
+    if (rc < 0) {
+        warn("cannot connect to " + url + ": " + avError(rc));
+        return nullptr;
+    }
+
+    std::vector<std::uint8_t> head;
+    rc = readUpTo(io.http, head, kSniffBytes);
+    if (rc <= 0) {
+        warn("no data from " + url + (rc < 0 ? ": " + avError(rc) : std::string()));
+        return nullptr;
+    }
+
+    const std::string contentType = ioOption(io.http, kOptMimeType);
+    const std::string_view headText(reinterpret_cast<const char *>(head.data()), head.size());
+    const PlaylistKind kind = detectPlaylist(contentType, headText);
+    if (kind != PlaylistKind::None) {
+        if (!followPlaylists || depth >= kMaxPlaylistDepth) {
+            warn("not following the playlist at " + url);
+            return nullptr;
+        }
+        rc = readUpTo(io.http, head, kMaxPlaylistBytes);
+        if (rc < 0) {
+            warn("cannot read the playlist at " + url + ": " + avError(rc));
+            return nullptr;
+        }
+        input.reset();  // the connection is not needed any more
+        std::string text(reinterpret_cast<const char *>(head.data()), head.size());
+        if (head.size() >= kMaxPlaylistBytes) {
+            // Cut at the last full line rather than try a truncated URL.
+            text.resize(text.find_last_of("\r\n") == std::string::npos ? 0 : text.find_last_of("\r\n"));
+        }
+        std::size_t tried = 0;
+        for (const std::string &entry : parsePlaylist(kind, text)) {
+            if (abort.load() || tried >= kMaxPlaylistEntries)
+                break;
+            if (!isHttpUrl(entry)) {
+                warn("refused playlist entry " + entry);
+                continue;
+            }
+            ++tried;
+            if (auto opened = openDirect(entry, followPlaylists, abort, depth + 1))
+                return opened;
+        }
+        return nullptr;
+    }
+
+    // Audio: hand the connection to the demuxer, the sniffed bytes first.
+    io.reader.inner = io.http;
+    io.reader.prefix = std::move(head);
+    auto *buffer = static_cast<std::uint8_t *>(av_malloc(kIoBufferSize));
+    if (!buffer)
+        return nullptr;
+    io.replay = avio_alloc_context(buffer, kIoBufferSize, 0, &io.reader, &ReplayReader::read,
+                                   nullptr, nullptr);
+    if (!io.replay) {
+        av_free(buffer);
+        return nullptr;
+    }
+    io.replay->seekable = 0;
+
+    AVFormatContext *format = avformat_alloc_context();
+    if (!format)
+        return nullptr;
+    format->pb = io.replay;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    format->interrupt_callback = interrupt;
+    AVDictionary *formatOptions = nullptr;
+    av_dict_set(&formatOptions, "protocol_whitelist", kProtocolWhitelist, 0);
+    rc = avformat_open_input(&format, url.c_str(), nullptr, &formatOptions);
+    av_dict_free(&formatOptions);
+    if (rc < 0) {  // avformat_open_input frees the context on failure
+        warn("cannot read the stream at " + url + ": " + avError(rc));
+        return nullptr;
+    }
+    input->format_ = format;
+    rc = avformat_find_stream_info(format, nullptr);
+    if (rc < 0) {
+        warn("no stream information at " + url + ": " + avError(rc));
+        return nullptr;
+    }
+    if (av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) < 0) {
+        warn("no audio at " + url);
+        return nullptr;
+    }
+
+    input->url_ = url;
+    const std::string icyRaw = ioOption(io.http, kOptIcyHeaders);
+    input->icyTags_ = finishTags(icyHeaderLines(icyRaw, kMaxHeaderTagBytes));
+    std::string http;
+    if (!contentType.empty())
+        appendTagLine(http, kContentTypeHeader + contentType, kMaxHeaderTagBytes);
+    http += icyHeaderLines(icyRaw, kMaxHeaderTagBytes - http.size());
+    input->httpTags_ = finishTags(std::move(http));
+    return input;
+}
+
+AVFormatContext *NetInput::format() const
+{
+    return format_;
+}
+
+std::string NetInput::httpTags() const
+{
+    return httpTags_;
+}
+
+std::string NetInput::icyTags() const
+{
+    return icyTags_;
+}
+
+bool NetInput::pollMeta(std::string &text)
+{
+    const std::string packet = ioOption(io_ ? io_->http : nullptr, kOptIcyPacket);
+    if (packet.empty())
+        return false;
+    std::string meta = cleanMeta(packet);
+    if (meta.empty() || meta == lastMeta_)
+        return false;
+    lastMeta_ = meta;
+    text = std::move(meta);
+    return true;
+}
+
+} // namespace audio
