@@ -1,0 +1,87 @@
+// The program entry: the single-instance check comes first, before the
+// application object and any window exist.
+
+#include "instancechannel.h"
+#include "instancelock.h"
+#include "commandline.h"
+#include "captions.h"
+#include "melodeck.h"
+#include "forms/tautotag_form.h"
+#include "forms/tbase_form.h"
+#include "forms/tequalizer_form.h"
+#include "forms/tradio_form.h"
+#include "forms/tskin_editor_form.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <memory>
+
+namespace {
+constexpr int kExitNoAudio = 1;
+
+// Returns the lock when this is the first instance (or when no lock can be
+// had at all; the player then runs without the check). A second instance
+// hands its arguments over and gets no lock.
+std::unique_ptr<TInstanceLock> instanceCheck(const QString &directory, const QStringList &arguments,
+                                             bool &secondInstance)
+{
+    secondInstance = false;
+    if (directory.isEmpty())
+        return nullptr;
+    auto lock = std::make_unique<TInstanceLock>(directory);
+    switch (lock->acquire()) {
+    case TInstanceLock::Result::Acquired:
+        return lock;
+    case TInstanceLock::Result::HeldElsewhere:
+        secondInstance = true;
+        if (!arguments.isEmpty())
+            sendToRunningInstance(instanceSocketPath(directory), forwardedText(arguments));
+        return nullptr;
+    case TInstanceLock::Result::Failed:
+        break;
+    }
+    return nullptr;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    arguments = absoluteArguments(arguments, QDir::currentPath());
+
+    const QString directory = instanceDirectory();
+    bool secondInstance = false;
+    const std::unique_ptr<TInstanceLock> lock = instanceCheck(directory, arguments, secondInstance);
+    if (secondInstance)
+        return 0;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(Caption::WindowTitle);
+    QApplication::setApplicationDisplayName(Caption::WindowTitle);
+
+    Melodeck window(arguments);
+    if (!window.started())
+        return kExitNoAudio;
+
+    // Parented to the main window, which so owns them; created in this order.
+    new Tskin_editor_form(&window);
+    new Tbase_form(&window);
+    new Tradio_form(&window);
+    new Tautotag_form(&window);
+    new Tequalizer_form(&window);
+
+    // Declared after the window, so it goes first and never calls into a
+    // window that is being destroyed.
+    TInstanceServer server;
+    if (lock) {
+        server.setHandler([&window](const QString &text) { window.copyDataReceived(text); });
+        if (!server.listen(instanceSocketPath(directory)))
+            qWarning("Melodeck: cannot listen for second starts: %s", qPrintable(server.errorString()));
+    }
+
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,278 @@
+#include "melodeck.h"
+
+#include "az_position_bar.h"
+#include "az_volume_bar.h"
+#include "captions.h"
+#include "commandline.h"
+#include "songtablemodel.h"
+#include "tabcontrol.h"
+#include "timage.h"
+#include "usermessages.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <QToolButton>
+
+#include <chrono>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString kAudioInitText = u"Cannot initialize audio device."_s;
+const QString kAudioInitTitle = u"Bass Initialize problem"_s;
+const QString kFilterFileName = u"filetypes.azi"_s;
+const QStringList kTabCaptions{u"Musiclist"_s, u"Radiolist"_s, u"Searchlist"_s, u"Playlist"_s};
+const QStringList kHeaderCaptions{u"#"_s, u"Title"_s, u"Artist"_s, u"Album"_s, u"Filename"_s,
+                                  u"Archive Filename"_s};
+constexpr int kTabWidth = 73;
+constexpr int kNumberColumnWidth = 35;
+constexpr int kTitleColumnWidth = 155;
+} // namespace
+
+Melodeck::Melodeck(const QStringList &arguments, QWidget *parent)
+    : QWidget(parent), arguments_(arguments)
+{
+    createControls();
+    connectEvents();
+    started_ = FormCreate();
+}
+
+Melodeck::~Melodeck()
+{
+    // A window that is destroyed without being closed still releases the
+    // device and the scratch file.
+    if (started_ && !closed_)
+        FormClose();
+}
+
+void Melodeck::connectEvents()
+{
+    connect(&load_songlist_timer, &QTimer::timeout, this, &Melodeck::load_songlist_timerTimer);
+    connect(page_control, &QTabBar::currentChanged, this, [this] { page_controlChange(); });
+    connect(Image1, &TImage::mouseDown, this, &Melodeck::Image1MouseDown);
+    connect(Image1, &TImage::mouseMove, this, &Melodeck::Image1MouseMove);
+    connect(Image1, &TImage::mouseUp, this, &Melodeck::Image1MouseUp);
+    connect(button_after_playlist, &QToolButton::clicked, this, &Melodeck::button_after_playlistClick);
+    connect(after_playlist_stop, &QAction::triggered, this, &Melodeck::after_playlist_stopClick);
+    connect(after_playlist_repeat, &QAction::triggered, this, &Melodeck::after_playlist_repeatClick);
+    connect(after_playlist_shutdown, &QAction::triggered, this, &Melodeck::after_playlist_shutdownClick);
+}
+
+bool Melodeck::FormCreate()
+{
+    // Files are opened read-only wherever the player only reads them; there
+    // is no process-wide open mode to set here.
+    step(u"audio"_s);
+    audioOpen_ = engine_.init(-1, 44100, 0);
+    if (!audioOpen_) {
+        showMessage(this, QMessageBox::Critical, kAudioInitTitle, kAudioInitText);
+        return false;
+    }
+
+    step(u"random"_s);
+    random_.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::system_clock::now().time_since_epoch().count()));
+
+    step(u"filter"_s);
+    filterTable.loadFilter(programDir() + kFilterFileName);
+
+    topRows = {1, 1, 1};
+
+    step(u"skinEditorCallbacks"_s);
+    skinEditorCallbacks_.skinApplied = [this](const QImage &image, quint32 barColour, quint32 textColour,
+                                              quint32 spectrumColour, bool spectrumOn) {
+        skinApplied(image, barColour, textColour, spectrumColour, spectrumOn);
+    };
+    skinEditorCallbacks_.loadSkin = [this](bool redraw) { loadSkin(redraw); };
+
+    step(u"afterPlaylist"_s);
+    after_playlist_stop->setChecked(true);
+    showAfterPlaylistGlyph();
+
+    step(u"skin"_s);
+    loadSkin(false);
+
+    step(u"tabs"_s);
+    createTabs();
+
+    step(u"lists"_s);
+    for (TFileInfos *list : {&musiclist, &searchlist, &playlist, &radiolist}) {
+        list->clear();
+        list->sortFlags = SortFlag::Ascending | SortFlag::Number;
+    }
+
+    step(u"drop"_s);
+    setAcceptDrops(true);
+
+    step(u"commandLine"_s);
+    addCommandLine();
+
+    currentList = &playlist;
+    gridModel_->setTable(currentList);
+    writeHeaders();
+
+    step(u"deferredTimer"_s);
+    load_songlist_timer.start();
+    return true;
+}
+
+void Melodeck::load_songlist_timerTimer()
+{
+    load_songlist_timer.stop();
+    step(u"deferred"_s);
+    search_q->setFocus();
+    if (playlist.count() > 0) {
+        const QSignalBlocker quiet(page_control);
+        page_control->setCurrentIndex(Page::Playlist);
+        page_controlChange();
+    }
+}
+
+void Melodeck::FormClose()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    step(u"close"_s);
+    play_monitor.stop();
+    if (skin_.spectrumOn)
+        azVisTimer.stop();
+    key_monitor.stop();
+    load_songlist_timer.stop();
+    title_refresh.stop();
+
+    if (button_stop->isEnabled()) {
+        engine_.channelStop(currentStream);
+        engine_.streamFree(currentStream);
+    }
+    currentStream = 0;
+    step(u"audioFree"_s);
+    if (audioOpen_)
+        engine_.free();
+    audioOpen_ = false;
+
+    filterTable.clear();
+
+    step(u"release"_s);
+    for (TFileInfos *list : {&musiclist, &radiolist, &searchlist, &playlist})
+        list->clear();
+    gridModel_->reload();
+    positionBar_.reset();
+    volumeBar_.reset();
+}
+
+void Melodeck::closeEvent(QCloseEvent *event)
+{
+    if (started_)
+        FormClose();
+    event->accept();
+}
+
+void Melodeck::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        testLog(u"shown"_s);
+    }
+}
+
+void Melodeck::copyDataReceived(const QString &text)
+{
+    const int before = playlist.count();
+    const QStringList paths = splitForwardedText(text);
+    for (const QString &path : paths)
+        addToPlaylist(path);
+    testLog(u"copyData "_s + text);
+    testLog(u"playlist "_s + playlist.filename.join(u'\t'));
+    if (playlist.count() == before)
+        return;
+    // The playing song goes on; the user sees where the new songs went.
+    const QSignalBlocker quiet(page_control);
+    page_control->setCurrentIndex(Page::Playlist);
+    page_controlChange();
+}
+
+void Melodeck::addToPlaylist(const QString &path)
+{
+    // Music files only for now; directories and archives come with the
+    // library scan.
+    const QFileInfo info(path);
+    if (!info.isFile() || filterTable.classifyFile(path) != TFileFilterInfos::Song)
+        return;
+    playlist.appendRow(path, QString(), QString(), info.fileName(), QString());
+}
+
+void Melodeck::addCommandLine()
+{
+    for (const QString &argument : std::as_const(arguments_))
+        addToPlaylist(argument);
+}
+
+void Melodeck::createTabs()
+{
+    const QSignalBlocker quiet(page_control);
+    page_control->setTabWidth(kTabWidth);
+    while (page_control->count() > 0)
+        page_control->removeTab(0);
+    for (const QString &caption : kTabCaptions)
+        page_control->addTab(caption);
+    page_control->setCurrentIndex(Page::Musiclist);
+}
+
+void Melodeck::showList(TFileInfos &list)
+{
+    currentList = &list;
+    gridModel_->setTable(currentList);
+    if (list.count() > 0) {
+        songlist_grid->setColumnWidth(0, kNumberColumnWidth);
+        songlist_grid->setColumnWidth(1, kTitleColumnWidth);
+    }
+    writeHeaders();
+    const int row = currentList == &playlist ? std::max(0, std::min(currentIndex, list.count() - 1)) : 0;
+    songlist_grid->selectRow(row);
+}
+
+void Melodeck::writeHeaders()
+{
+    const std::uint8_t flags = currentList->sortFlags;
+    const QString mark = (flags & SortFlag::Ascending) ? u">"_s : u"<"_s;
+    QStringList headers;
+    for (int column = 0; column < kHeaderCaptions.size(); ++column) {
+        const auto bit = static_cast<std::uint8_t>(1u << (column + 1));
+        headers.append((flags & bit) ? kHeaderCaptions.at(column) + mark : kHeaderCaptions.at(column));
+    }
+    gridModel_->setHeaders(headers);
+}
+
+void Melodeck::page_controlChange()
+{
+    if (radio_add->isVisible()) {
+        radio_add->hide();
+        radio_sub->hide();
+    }
+    switch (page_control->currentIndex()) {
+    case Page::Musiclist:
+        showList(musiclist);
+        break;
+    case Page::Radiolist:
+        showList(radiolist);
+        radio_add->show();
+        radio_sub->show();
+        break;
+    case Page::Searchlist:
+        showList(searchlist);
+        break;
+    case Page::Playlist:
+        showList(playlist);
+        break;
+    default:
+        break;
+    }
+}

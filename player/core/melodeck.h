@@ -1,0 +1,192 @@
+#pragma once
+
+// The main window. It owns the shared state (the four song tables, what is
+// playing, the bars) and the controls; its event handlers keep their given
+// names and hand the work to the subsystem objects.
+
+#include "engine.h"
+#include "options.h"
+#include "skindisplay.h"
+#include "skinsettings.h"
+
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class QToolButton;
+class TAzPositionBar;
+class TAzVolumeBar;
+class TImage;
+class TSongTableModel;
+class TTabControl;
+
+// What the skin editor gets from the main window at start-up.
+struct TSkinEditorCallbacks
+{
+    std::function<void(const QImage &image, quint32 barColour, quint32 textColour,
+                       quint32 spectrumColour, bool spectrumOn)>
+        skinApplied;
+    std::function<void(bool redraw)> loadSkin;
+};
+
+class Melodeck : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Builds the controls and runs the start-up sequence with the (already
+    // absolute) command-line paths. When the audio device cannot be opened
+    // the sequence stops after its message; started() is then false and the
+    // caller ends the program.
+    explicit Melodeck(const QStringList &arguments, QWidget *parent = nullptr);
+    ~Melodeck() override;
+
+    bool started() const { return started_; }
+    const TSkinEditorCallbacks &skinEditorCallbacks() const { return skinEditorCallbacks_; }
+    // The steps of the start-up, deferred start-up and shut-down in the order
+    // they ran; lets tests and bug reports see which steps are wired in.
+    const QStringList &lifecycleLog() const { return lifecycleLog_; }
+
+    // Start-up, deferred start-up, shut-down.
+    bool FormCreate();
+    void load_songlist_timerTimer();
+    void FormClose();
+
+    // The running instance's end of the forwarded command line.
+    void copyDataReceived(const QString &text);
+    void addToPlaylist(const QString &path);
+    void addCommandLine();
+
+    // Skin and bars.
+    void loadSkin(bool redraw);
+    void createBars(bool keep, quint32 colour);
+    void skinApplied(const QImage &image, quint32 barColour, quint32 textColour,
+                     quint32 spectrumColour, bool spectrumOn);
+    void setVolume(int percent);
+    void seekTo(int milliseconds);
+
+    // Lists and tabs.
+    void createTabs();
+    void showList(TFileInfos &list);
+    void writeHeaders();
+    void page_controlChange();
+    void showAfterPlaylistGlyph();
+
+    // The shared state.
+    TFileInfos musiclist;
+    TFileInfos radiolist;
+    TFileInfos searchlist;
+    TFileInfos playlist;
+    TFileInfos *currentList = &playlist;
+    std::int32_t currentIndex = 0;
+    audio::Handle currentStream = 0;
+    QString currentArtist;
+    QString currentTitle;
+    QString currentAlbum;
+    std::int64_t lastPosition = -1;
+    bool randomMode = false;
+    bool tagsChanged = false;
+    std::uint8_t sortDirection = 1;
+    std::array<int, 3> topRows{1, 1, 1};
+    TFileFilterInfos filterTable;
+
+    // The controls (owned by the window as their Qt parent).
+    TImage *Image1 = nullptr;
+    TImage *grip_image = nullptr;
+    TImage *glyph_1 = nullptr;
+    TImage *glyph_infinite = nullptr;
+    TImage *glyph_shutdown = nullptr;
+    TImage *vol_back = nullptr;
+    TImage *vol_overlay = nullptr;
+    TImage *vol_drag = nullptr;
+    QPushButton *button_previoussong = nullptr;
+    QPushButton *button_stop = nullptr;
+    QPushButton *button_playpause = nullptr;
+    QPushButton *button_nextsong = nullptr;
+    QPushButton *button_random = nullptr;
+    QPushButton *button_refreshsonglist = nullptr;
+    QLabel *search = nullptr;
+    QLineEdit *search_q = nullptr;
+    QComboBox *search_where = nullptr;
+    QRadioButton *search_entirestring = nullptr;
+    QRadioButton *search_and = nullptr;
+    QRadioButton *search_or = nullptr;
+    TTabControl *page_control = nullptr;
+    QPushButton *button_saveplaylist = nullptr;
+    QPushButton *button_loadplaylist = nullptr;
+    QToolButton *button_after_playlist = nullptr;
+    QPushButton *button_tag = nullptr;
+    QPushButton *Button1 = nullptr;
+    QTableView *songlist_grid = nullptr;
+    QPushButton *radio_add = nullptr;
+    QPushButton *radio_sub = nullptr;
+
+    QMenu *menu_after_playlist = nullptr;
+    QAction *after_playlist_stop = nullptr;
+    QAction *after_playlist_repeat = nullptr;
+    QAction *after_playlist_shutdown = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+    QFileDialog *OpenDialog1 = nullptr;
+
+    QTimer play_monitor;
+    QTimer key_monitor;
+    QTimer load_songlist_timer;
+    QTimer title_refresh;
+    QTimer azVisTimer;
+
+    TAzPositionBar *positionBar() const { return positionBar_.get(); }
+    TAzVolumeBar *volumeBar() const { return volumeBar_.get(); }
+    const TSkinSettings &skinSettings() const { return skin_; }
+    TSkinDisplay &display() { return display_; }
+    audio::Engine &engine() { return engine_; }
+    std::mt19937 &random() { return random_; }
+
+    void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void Image1MouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void button_after_playlistClick();
+    void after_playlist_stopClick();
+    void after_playlist_repeatClick();
+    void after_playlist_shutdownClick();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void createControls();
+    void createTimers();
+    void createAfterPlaylistMenu();
+    void connectEvents();
+    void step(const QString &name) { lifecycleLog_.append(name); }
+
+    audio::Engine engine_;
+    TSkinDisplay display_;
+    TSkinSettings skin_;
+    std::unique_ptr<TAzPositionBar> positionBar_;
+    std::unique_ptr<TAzVolumeBar> volumeBar_;
+    TSongTableModel *gridModel_ = nullptr;
+    TSkinEditorCallbacks skinEditorCallbacks_;
+    std::mt19937 random_;
+    QStringList arguments_;
+    QStringList lifecycleLog_;
+    bool started_ = false;
+    bool audioOpen_ = false;
+    bool closed_ = false;
+    bool shownOnce_ = false;
+};
