@@ -1,0 +1,302 @@
+#include "untunrar.h"
+
+#include "az_id3tag.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <dlfcn.h>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+
+namespace {
+
+// libarchive's objects stay opaque; only pointers to them cross the calls.
+struct Archive;
+struct ArchiveEntry;
+
+// Results of libarchive's calls.
+constexpr int kArchiveEof = 1;
+constexpr int kArchiveOk = 0;
+constexpr int kArchiveWarn = -20;
+constexpr int kArchiveFailed = -25;
+
+constexpr std::size_t kReadBlockSize = 64 * 1024;
+constexpr int kKiBShift = 10;
+
+constexpr char kOpenFailedWarning[] = "Archive %s cannot be opened: %s";
+constexpr char kReadFailedWarning[] = "Archive %s: reading stopped at %s: %s";
+constexpr char kEncryptedWarning[] = "Archive %s: member %s is encrypted and cannot be extracted";
+constexpr char kWriteFailedWarning[] = "Cannot write %s: %s";
+
+template <typename Function>
+bool bind(void *handle, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(::dlsym(handle, name));
+    return function != nullptr;
+}
+
+} // namespace
+
+struct TUnRar::Binding
+{
+    void *handle = nullptr;
+    Archive *(*readNew)() = nullptr;
+    int (*supportRar)(Archive *) = nullptr;
+    int (*supportRar5)(Archive *) = nullptr;
+    int (*openFilename)(Archive *, const char *, std::size_t) = nullptr;
+    int (*nextHeader)(Archive *, ArchiveEntry **) = nullptr;
+    const char *(*pathnameUtf8)(ArchiveEntry *) = nullptr;
+    const char *(*pathname)(ArchiveEntry *) = nullptr;
+    qint64 (*entrySize)(ArchiveEntry *) = nullptr;
+    int (*isEncrypted)(ArchiveEntry *) = nullptr;
+    qint64 (*readData)(Archive *, void *, std::size_t) = nullptr;
+    int (*addPassphrase)(Archive *, const char *) = nullptr;
+    const char *(*errorString)(Archive *) = nullptr;
+    int (*readFree)(Archive *) = nullptr;
+
+    Binding() = default;
+    Binding(const Binding &) = delete;
+    Binding &operator=(const Binding &) = delete;
+    ~Binding()
+    {
+        if (handle)
+            ::dlclose(handle);
+    }
+
+    bool bindAll()
+    {
+        return bind(handle, "archive_read_new", readNew)
+               && bind(handle, "archive_read_support_format_rar", supportRar)
+               && bind(handle, "archive_read_support_format_rar5", supportRar5)
+               && bind(handle, "archive_read_open_filename", openFilename)
+               && bind(handle, "archive_read_next_header", nextHeader)
+               && bind(handle, "archive_entry_pathname_utf8", pathnameUtf8)
+               && bind(handle, "archive_entry_pathname", pathname)
+               && bind(handle, "archive_entry_size", entrySize)
+               && bind(handle, "archive_entry_is_encrypted", isEncrypted)
+               && bind(handle, "archive_read_data", readData)
+               && bind(handle, "archive_read_add_passphrase", addPassphrase)
+               && bind(handle, "archive_error_string", errorString)
+               && bind(handle, "archive_read_free", readFree);
+    }
+};
+
+// One opened archive, walked header by header.
+class TUnRar::Reader
+{
+public:
+    struct Member
+    {
+        QString name;
+        quint64 size = 0;
+        bool encrypted = false;
+        // False when libarchive could read the header but not the data.
+        bool readable = true;
+    };
+
+    Reader(const Binding &binding, const QString &path) : lib_(binding), path_(path)
+    {
+        open(false);
+    }
+    ~Reader() { close(); }
+    Reader(const Reader &) = delete;
+    Reader &operator=(const Reader &) = delete;
+
+    bool isOpen() const { return archive_ != nullptr; }
+
+    // The next member; nothing at libarchive's end of archive or on an error
+    // that ends reading. Only the first member decides on the password.
+    std::optional<Member> next()
+    {
+        ArchiveEntry *entry = nullptr;
+        const int result = lib_.nextHeader(archive_, &entry);
+        if (result == kArchiveEof)
+            return std::nullopt;
+        if ((result != kArchiveOk && result != kArchiveWarn && result != kArchiveFailed)
+            || !entry) {
+            qWarning(kReadFailedWarning, qUtf8Printable(path_),
+                     qUtf8Printable(previous_.isEmpty() ? QStringLiteral("start") : previous_),
+                     qUtf8Printable(error()));
+            return std::nullopt;
+        }
+        Member member;
+        if (const char *utf8 = lib_.pathnameUtf8(entry))
+            member.name = QString::fromUtf8(utf8);
+        else if (const char *raw = lib_.pathname(entry))
+            member.name = QString::fromLocal8Bit(raw);
+        const qint64 size = lib_.entrySize(entry);
+        member.size = size > 0 ? static_cast<quint64>(size) : 0;
+        member.encrypted = lib_.isEncrypted(entry) > 0;
+        member.readable = result != kArchiveFailed && !member.encrypted;
+        if (first_ && member.encrypted && !withPassword_) {
+            // libarchive takes a passphrase only before the archive is
+            // opened, so start over with it.
+            close();
+            if (!open(true))
+                return std::nullopt;
+            return next();
+        }
+        first_ = false;
+        previous_ = member.name;
+        if (member.encrypted)
+            qWarning(kEncryptedWarning, qUtf8Printable(path_), qUtf8Printable(member.name));
+        return member;
+    }
+
+    // Writes the current member's data to destination through a new file in
+    // the same folder that is renamed over it only when complete.
+    bool extractTo(const QString &destination)
+    {
+        QSaveFile out(destination);
+        if (!out.open(QIODevice::WriteOnly)) {
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination),
+                     qUtf8Printable(out.errorString()));
+            return false;
+        }
+        std::array<char, kReadBlockSize> buffer{};
+        for (;;) {
+            const qint64 got = lib_.readData(archive_, buffer.data(), buffer.size());
+            if (got == 0)
+                break;
+            if (got < 0) {
+                qWarning(kReadFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
+                         qUtf8Printable(error()));
+                out.cancelWriting();
+                return false;
+            }
+            if (out.write(buffer.data(), got) != got) {
+                qWarning(kWriteFailedWarning, qUtf8Printable(destination),
+                         qUtf8Printable(out.errorString()));
+                out.cancelWriting();
+                return false;
+            }
+        }
+        if (!out.commit()) {
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination),
+                     qUtf8Printable(out.errorString()));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool open(bool withPassword)
+    {
+        withPassword_ = withPassword;
+        archive_ = lib_.readNew();
+        if (!archive_)
+            return false;
+        lib_.supportRar(archive_);
+        lib_.supportRar5(archive_);
+        if (withPassword)
+            lib_.addPassphrase(archive_, archivePassword);
+        const QByteArray encoded = QFile::encodeName(path_);
+        if (lib_.openFilename(archive_, encoded.constData(), kReadBlockSize) != kArchiveOk) {
+            qWarning(kOpenFailedWarning, qUtf8Printable(path_), qUtf8Printable(error()));
+            close();
+            return false;
+        }
+        return true;
+    }
+
+    void close()
+    {
+        if (archive_)
+            lib_.readFree(archive_);
+        archive_ = nullptr;
+    }
+
+    QString error() const
+    {
+        const char *text = archive_ ? lib_.errorString(archive_) : nullptr;
+        return text ? QString::fromUtf8(text) : QString();
+    }
+
+    const Binding &lib_;
+    const QString path_;
+    Archive *archive_ = nullptr;
+    bool first_ = true;
+    bool withPassword_ = false;
+    QString previous_;
+};
+
+TUnRar::TUnRar(const TFileFilterInfos &filter, QString programDirectory)
+    : filter_(filter), programDir_(std::move(programDirectory))
+{
+}
+
+TUnRar::~TUnRar() = default;
+
+bool TUnRar::loadArchiveLibrary()
+{
+    const QString chosen = qEnvironmentVariable(libraryVariable);
+    return loadArchiveLibrary(chosen.isEmpty() ? QString::fromLatin1(librarySoname) : chosen);
+}
+
+bool TUnRar::loadArchiveLibrary(const QString &libraryFile)
+{
+    freeArchiveLibrary();
+    auto binding = std::make_unique<Binding>();
+    binding->handle = ::dlopen(QFile::encodeName(libraryFile).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!binding->handle || !binding->bindAll())
+        return false;
+    binding_ = std::move(binding);
+    return true;
+}
+
+void TUnRar::freeArchiveLibrary()
+{
+    binding_.reset();
+}
+
+TFileRARInfos TUnRar::listArchive(const QString &archivePath) const
+{
+    TFileRARInfos rows;
+    if (!binding_)
+        return rows;
+    Reader reader(*binding_, archivePath);
+    if (!reader.isOpen())
+        return rows;
+    const QString scratch = scratchFile();
+    while (const auto member = reader.next()) {
+        const quint64 sizeKiB = member->size >> kKiBShift;
+        if (member->name.isEmpty()
+            || !filter_.acceptsMember(member->name, static_cast<qint64>(sizeKiB)))
+            continue; // libarchive skips the unread data itself
+        TId3Tags tags;
+        if (member->readable && reader.extractTo(scratch))
+            readSongTags(member->name, archivePath, tags, scratch);
+        else
+            tagsFromFileName(member->name, tags); // never another member's tags
+        rows.appendRow(member->name, archivePath, tags[Id3::TPE1].value, tags[Id3::TIT2].value,
+                       tags[Id3::TALB].value);
+        rows.sizeColumn.append(QString::number(sizeKiB));
+    }
+    return rows;
+}
+
+bool TUnRar::extractMember(const QString &archivePath, const QString &member,
+                           const QString &folder, const QString &file) const
+{
+    if (!binding_)
+        return false;
+    Reader reader(*binding_, archivePath);
+    if (!reader.isOpen())
+        return false;
+    const QString destination = folder.isEmpty() ? file : QDir(folder).filePath(file);
+    while (const auto current = reader.next()) {
+        if (current->name == member)
+            return current->readable && reader.extractTo(destination);
+    }
+    return false;
+}
+
+void TUnRar::deleteScratchFile() const
+{
+    QFile::remove(scratchFile());
+}

@@ -1,0 +1,304 @@
+#include "untunrar.h"
+
+#include "mediafixtures.h"
+#include "rar4writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using namespace testsupport;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Bytes that read as a tagged song: an ID3v2.3 tag padded past the window,
+// then a marker that tells the copies apart.
+QByteArray song(const QByteArray &title, const QByteArray &album = {},
+                const QByteArray &marker = {}, int size = 3000)
+{
+    std::vector<QByteArray> frames;
+    if (!title.isEmpty())
+        frames.push_back(id3Latin1TextFrame("TIT2", title));
+    if (!album.isEmpty())
+        frames.push_back(id3Latin1TextFrame("TALB", album));
+    QByteArray bytes = frames.empty() ? QByteArray(1200, 'u') : id3v23Tag(frames, 1200);
+    bytes.append(marker);
+    if (bytes.size() < size)
+        bytes.append(size - bytes.size(), '\x55');
+    return bytes;
+}
+
+class Archives : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home_.isValid());
+        ASSERT_TRUE(QDir(home_.path()).mkdir(u"music"_s));
+        filter_.extension = {u".mp3"_s, u".ogg"_s};
+        filter_.minimum = {u"0"_s, u"1"_s};
+        filter_.maximum = {u"0"_s, u"0"_s};
+        ASSERT_TRUE(unrar_.loadArchiveLibrary(QString::fromLatin1(TUnRar::librarySoname)));
+    }
+
+    QString archive(const QString &name, const std::vector<Rar4Member> &members,
+                    const Rar4Options &options = {}) const
+    {
+        const QString path = home_.filePath(u"music/"_s + name);
+        EXPECT_TRUE(writeRar4(path, members, options));
+        return path;
+    }
+    QString scratch() const { return home_.filePath(u"temp.dat"_s); }
+    QStringList homeEntries() const
+    {
+        return QDir(home_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+    bool extract(const QString &arch, const QString &member) const
+    {
+        return unrar_.extractMember(arch, member, QString(), scratch());
+    }
+
+    QTemporaryDir home_;
+    TFileFilterInfos filter_;
+    TUnRar unrar_{filter_, home_.path() + u'/'};
+};
+
+} // namespace
+
+TEST_F(Archives, ListsAcceptedMembersInOrderWithTagsAndSizes)
+{
+    const QByteArray third = song("Third Title", "Deep Album", "#3", 5000);
+    const QString path = archive(u"collection.rar"_s,
+        {{"first.mp3", song("First Title", "Album One", "#1", 3000)},
+         {"notes.txt", QByteArray(4000, 'n')},
+         {"sub", {}, false, true},
+         {"sub\\Some Band - Second.mp3", QByteArray(1500, 'x')},
+         {"sub\\deeper\\third.ogg", third},
+         {"tiny.ogg", QByteArray(1023, 't')}}); // below the 1 KiB minimum
+
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    ASSERT_EQ(rows.count(), 3);
+    EXPECT_EQ(rows.filename, QStringList({u"first.mp3"_s, u"sub/Some Band - Second.mp3"_s,
+                                          u"sub/deeper/third.ogg"_s}));
+    EXPECT_EQ(rows.archive, QStringList({path, path, path}));
+    EXPECT_EQ(rows.title, QStringList({u"First Title"_s, u"Second"_s, u"Third Title"_s}));
+    EXPECT_EQ(rows.artist, QStringList({QString(), u"Some Band"_s, QString()}));
+    EXPECT_EQ(rows.album, QStringList({u"Album One"_s, QString(), u"Deep Album"_s}));
+    EXPECT_EQ(rows.sizeColumn, QStringList({u"2"_s, u"1"_s, u"4"_s}));
+    // The last accepted member is what the scratch file holds.
+    EXPECT_EQ(readAll(scratch()), third);
+    EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
+}
+
+TEST_F(Archives, ExtractMemberMatchesTheExactName)
+{
+    const QByteArray wanted = song("Wanted", {}, "#w");
+    const QString path = archive(u"a.rar"_s, {{"cd1\\song.mp3", song("Other", {}, "#o")},
+                                              {"cd2\\song.mp3", wanted},
+                                              {"cd2\\later.mp3", song("Later")}});
+    ASSERT_TRUE(extract(path, u"cd2/song.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), wanted);
+
+    EXPECT_FALSE(extract(path, u"CD2/song.mp3"_s));
+    EXPECT_FALSE(extract(path, u"song.mp3"_s));
+    EXPECT_FALSE(extract(path, u"cd2\\song.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), wanted);
+
+    // A folder given separately is joined with the file name.
+    const QString other = home_.filePath(u"elsewhere"_s);
+    ASSERT_TRUE(QDir().mkpath(other));
+    ASSERT_TRUE(unrar_.extractMember(path, u"cd2/later.mp3"_s, other, u"copy.bin"_s));
+    EXPECT_EQ(readAll(other + u"/copy.bin"_s), song("Later"));
+}
+
+TEST_F(Archives, NoAcceptedMemberAddsNothingAndWritesNothing)
+{
+    const QString path = archive(u"docs.rar"_s, {{"readme.txt", QByteArray(100, 'r')},
+                                                 {"cover.jpg", QByteArray(5000, 'j')},
+                                                 {"song.mp3.txt", QByteArray(5000, 's')}});
+    EXPECT_EQ(unrar_.listArchive(path).count(), 0);
+    EXPECT_FALSE(QFile::exists(scratch()));
+}
+
+TEST_F(Archives, ARepeatedNameDoesNotEndTheListing)
+{
+    // libarchive folds a header that repeats the previous name into that
+    // member (as for a member continued from the previous volume); what
+    // matters is that the members after it are still listed.
+    const QString path = archive(u"dup.rar"_s, {{"same.mp3", song("Copy One", {}, "#1")},
+                                                {"same.mp3", song("Copy Two", {}, "#2")},
+                                                {"after.mp3", song("After")},
+                                                {"same.mp3", song("Copy Three", {}, "#3")},
+                                                {"last.mp3", song("Last")}});
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    EXPECT_EQ(rows.filename,
+              QStringList({u"same.mp3"_s, u"after.mp3"_s, u"same.mp3"_s, u"last.mp3"_s}));
+    EXPECT_EQ(rows.title, QStringList({u"Copy One"_s, u"After"_s, u"Copy Three"_s, u"Last"_s}));
+    // Playback finds the first member of that name.
+    ASSERT_TRUE(extract(path, u"same.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), song("Copy One", {}, "#1"));
+}
+
+TEST_F(Archives, MissingAndDamagedArchives)
+{
+    EXPECT_EQ(unrar_.listArchive(home_.filePath(u"music/gone.rar"_s)).count(), 0);
+    EXPECT_FALSE(extract(home_.filePath(u"music/gone.rar"_s), u"a.mp3"_s));
+
+    const QString garbage = home_.filePath(u"music/garbage.rar"_s);
+    ASSERT_TRUE(writeBytes(garbage, QByteArray(4096, '\x7E')));
+    EXPECT_EQ(unrar_.listArchive(garbage).count(), 0);
+    EXPECT_FALSE(QFile::exists(scratch()));
+
+    // A broken header CRC in the second member ends reading there.
+    const QByteArray first = song("Intact", {}, "#1");
+    QByteArray bytes = buildRar4({{"one.mp3", first}, {"two.mp3", song("Two")}});
+    const qsizetype second = bytes.indexOf("two.mp3") - 32;
+    ASSERT_GT(second, 0);
+    bytes[second] = static_cast<char>(bytes[second] ^ 0x5A);
+    const QString badHeader = home_.filePath(u"music/badheader.rar"_s);
+    ASSERT_TRUE(writeBytes(badHeader, bytes));
+    const TFileRARInfos rows = unrar_.listArchive(badHeader);
+    EXPECT_EQ(rows.filename, QStringList({u"one.mp3"_s}));
+    EXPECT_EQ(readAll(scratch()), first);
+}
+
+TEST_F(Archives, BadMemberDataNeverReachesTheScratchFile)
+{
+    const QByteArray good = song("Good", {}, "#g");
+    const QString goodArchive = archive(u"good.rar"_s, {{"good.mp3", good}});
+    ASSERT_TRUE(extract(goodArchive, u"good.mp3"_s));
+
+    // Cut off inside the member's data: reading fails part way.
+    const QByteArray whole =
+        buildRar4({{"Band - Cut.mp3", song("Cut", {}, "#c", 200000)}}, {false, false});
+    const QString truncated = home_.filePath(u"music/truncated.rar"_s);
+    ASSERT_TRUE(writeBytes(truncated, whole.left(whole.size() - 3000)));
+    EXPECT_FALSE(extract(truncated, u"Band - Cut.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), good);
+
+    // Listed from its own name, not from the scratch file of another member.
+    const TFileRARInfos rows = unrar_.listArchive(truncated);
+    ASSERT_EQ(rows.count(), 1);
+    EXPECT_EQ(rows.title.at(0), u"Cut"_s);
+    EXPECT_EQ(rows.artist.at(0), u"Band"_s);
+    EXPECT_EQ(readAll(scratch()), good);
+    // No half-written file is left behind under any name.
+    EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
+}
+
+TEST_F(Archives, EncryptedMembersKeepTheirRowButAreNeverExtracted)
+{
+    const QByteArray raw = song("Raw Bytes", {}, "#s");
+    const QByteArray plain = song("Plain", {}, "#p");
+    const QString path = archive(u"locked.rar"_s, {{"Locked Band - Secret.mp3", raw, true},
+                                                   {"plain.mp3", plain},
+                                                   {"Other - Hidden.mp3", raw, true}});
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    EXPECT_EQ(rows.filename, QStringList({u"Locked Band - Secret.mp3"_s, u"plain.mp3"_s,
+                                          u"Other - Hidden.mp3"_s}));
+    EXPECT_EQ(rows.title, QStringList({u"Secret"_s, u"Plain"_s, u"Hidden"_s}));
+    EXPECT_EQ(rows.artist, QStringList({u"Locked Band"_s, QString(), u"Other"_s}));
+    EXPECT_EQ(readAll(scratch()), plain);
+
+    EXPECT_FALSE(extract(path, u"Locked Band - Secret.mp3"_s));
+    EXPECT_FALSE(extract(path, u"Other - Hidden.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), plain);
+    ASSERT_TRUE(extract(path, u"plain.mp3"_s));
+
+    // A later encrypted member alone does not stop the plain ones either.
+    const QString mixed = archive(u"mixed.rar"_s, {{"open.mp3", song("Open")},
+                                                   {"Shut - Away.mp3", raw, true}});
+    EXPECT_EQ(unrar_.listArchive(mixed).title, QStringList({u"Open"_s, u"Away"_s}));
+    EXPECT_EQ(readAll(scratch()), song("Open"));
+}
+
+TEST_F(Archives, NothingFromAnArchiveBecomesAPathOnDisk)
+{
+    const QString path = archive(u"evil.rar"_s, {{"..\\..\\escape.mp3", song("Up")},
+                                                 {"/tmp/absolute.mp3", song("Abs")}});
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    EXPECT_EQ(rows.title, QStringList({u"Up"_s, u"Abs"_s}));
+    EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
+    EXPECT_EQ(QDir(home_.filePath(u"music"_s)).entryList(QDir::Files), QStringList{u"evil.rar"_s});
+    EXPECT_FALSE(QFile::exists(u"/tmp/absolute.mp3"_s) && readAll(u"/tmp/absolute.mp3"_s) == song("Abs"));
+}
+
+TEST_F(Archives, UnwritableScratchFolderListsFromNames)
+{
+    const QString path = archive(u"a.rar"_s, {{"Band - Name.mp3", song("Tagged")}});
+    TUnRar nowhere(filter_, home_.filePath(u"missing/"_s));
+    ASSERT_TRUE(nowhere.loadArchiveLibrary(QString::fromLatin1(TUnRar::librarySoname)));
+    const TFileRARInfos rows = nowhere.listArchive(path);
+    EXPECT_EQ(rows.title, QStringList{u"Name"_s});
+    EXPECT_FALSE(nowhere.extractMember(path, u"Band - Name.mp3"_s, QString(), nowhere.scratchFile()));
+}
+
+TEST_F(Archives, ReplacedArchiveWithoutTheMemberLeavesTheScratchFile)
+{
+    const QString path = archive(u"swap.rar"_s, {{"song.mp3", song("Old", {}, "#old")}});
+    ASSERT_TRUE(extract(path, u"song.mp3"_s));
+    const QByteArray before = readAll(scratch());
+    archive(u"swap.rar"_s, {{"other.mp3", song("New", {}, "#new")}});
+    EXPECT_FALSE(extract(path, u"song.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), before);
+}
+
+TEST_F(Archives, ReplacingTheScratchFileKeepsAnOpenReadersData)
+{
+    const QByteArray playing = song("Playing", {}, "#playing", 200000);
+    const QByteArray listed = song("Listed", {}, "#listed", 150000);
+    const QString path = archive(u"two.rar"_s, {{"playing.mp3", playing}, {"listed.mp3", listed}});
+    ASSERT_TRUE(extract(path, u"playing.mp3"_s));
+
+    QFile reader(scratch());
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    QByteArray seen = reader.read(1000);
+    unrar_.listArchive(path); // extracts both members again, the last one stays
+    seen += reader.readAll();
+    EXPECT_EQ(seen, playing);
+    EXPECT_EQ(readAll(scratch()), listed);
+}
+
+TEST_F(Archives, DeleteScratchFile)
+{
+    unrar_.deleteScratchFile(); // nothing there: no effect
+    ASSERT_TRUE(writeBytes(scratch(), "x"));
+    unrar_.deleteScratchFile();
+    EXPECT_FALSE(QFile::exists(scratch()));
+}
+
+TEST_F(Archives, WithoutTheLibraryArchivesAddNothing)
+{
+    const QString path = archive(u"a.rar"_s, {{"a.mp3", song("A")}});
+    ASSERT_TRUE(writeBytes(scratch(), "kept"));
+
+    unrar_.freeArchiveLibrary();
+    EXPECT_FALSE(unrar_.archiveLibraryLoaded());
+    EXPECT_EQ(unrar_.listArchive(path).count(), 0);
+    EXPECT_FALSE(extract(path, u"a.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), QByteArray("kept"));
+
+    EXPECT_FALSE(unrar_.loadArchiveLibrary(home_.filePath(u"libarchive.so.13"_s)));
+    // A real library without the archive functions.
+    EXPECT_FALSE(unrar_.loadArchiveLibrary(u"libz.so.1"_s));
+    EXPECT_FALSE(unrar_.archiveLibraryLoaded());
+
+    // The environment names the file to load.
+    ASSERT_EQ(::setenv(TUnRar::libraryVariable, "/nonexistent/libarchive.so.13", 1), 0);
+    EXPECT_FALSE(unrar_.loadArchiveLibrary());
+    ASSERT_EQ(::setenv(TUnRar::libraryVariable, TUnRar::librarySoname, 1), 0);
+    EXPECT_TRUE(unrar_.loadArchiveLibrary());
+    ::unsetenv(TUnRar::libraryVariable);
+    EXPECT_EQ(unrar_.listArchive(path).count(), 1);
+}
