@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <string_view>
+
 namespace {
 
 constexpr char kTagMarker[] = "ID3";
@@ -124,16 +126,20 @@ QByteArray tagWindow(const QByteArray &firstBytes)
 
 void decodeTagWindow(const QByteArray &window, TId3Tags &entries)
 {
-    if (!window.contains(kTagMarker))
+    // QByteArray::indexOf sets up a search table per call, which costs far
+    // more than scanning 1 KiB for a short needle.
+    const std::string_view text(window.constData(), static_cast<std::size_t>(window.size()));
+    if (text.find(kTagMarker) == std::string_view::npos)
         return;
-    for (tid3tag &entry : entries) {
-        const QByteArray id = entry.id.toLatin1();
-        const qsizetype found = window.indexOf(id);
-        entry.position = static_cast<qint32>(found + 1);
-        if (found < 0)
+    for (std::size_t i = 0; i < id3TagCount; ++i) {
+        tid3tag &entry = entries[i];
+        const std::string_view id(id3FrameIds[i]);
+        const std::size_t hit = text.find(id);
+        entry.position = hit == std::string_view::npos ? 0 : static_cast<qint32>(hit + 1);
+        if (entry.position == 0)
             continue;
-        const qsizetype position = found + 1;
-        const qsizetype length = id.size();
+        const qsizetype position = entry.position;
+        const auto length = static_cast<qsizetype>(id.size());
         const auto encoding = byteAt(window, position + length + 6);
         const auto sizeByte = byteAt(window, position + length + 3);
         if (!encoding || !sizeByte)

@@ -77,9 +77,10 @@ QByteArray narrowText(const QByteArray &text);
 // Turns raw file bytes into the tag window: zero bytes read as spaces.
 QByteArray tagWindow(const QByteArray &firstBytes);
 
-// Searches a tag window (see tagWindow) and decodes the values found into the
-// entries; entries whose frame is absent or has an unknown encoding keep
-// their value. Does nothing when "ID3" does not occur in the window.
+// Searches a tag window (see tagWindow) for each id of id3FrameIds and
+// decodes the values found into the entry of the same index; entries whose
+// frame is absent or has an unknown encoding keep their value. Does nothing
+// when "ID3" does not occur in the window.
 void decodeTagWindow(const QByteArray &window, TId3Tags &entries);
 
 // Fills the entries for the file at the path. A missing, unreadable or short

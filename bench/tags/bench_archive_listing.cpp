@@ -1,0 +1,96 @@
+// Listing time for an archive of 200 tagged members: every accepted member is
+// extracted once to the scratch file and its tags read from there. Set next
+// to extracting one member near the end, which reads up to it only.
+
+#include "mediafixtures.h"
+#include "options.h"
+#include "rar4writer.h"
+#include "untunrar.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr int kMemberCount = 200;
+constexpr int kMemberSize = 64 * 1024;
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    QString archivePath;
+    TFileFilterInfos filter;
+    std::unique_ptr<TUnRar> unrar;
+    qint64 archiveBytes = 0;
+
+    Fixture()
+    {
+        filter.extension = {u".mp3"_s};
+        filter.minimum = {u"0"_s};
+        filter.maximum = {u"0"_s};
+        std::vector<testsupport::Rar4Member> members;
+        for (int i = 0; i < kMemberCount; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            QByteArray data = testsupport::id3v23Tag(
+                {testsupport::id3Latin1TextFrame("TIT2", "Track " + n),
+                 testsupport::id3Latin1TextFrame("TPE1", "Band"),
+                 testsupport::id3Latin1TextFrame("TALB", "Collection")},
+                1500);
+            data.append(kMemberSize - data.size(), static_cast<char>(i));
+            members.push_back({"cd" + QByteArray::number(i / 20) + "\\Band - Track " + n + ".mp3",
+                               data});
+        }
+        const QByteArray bytes = testsupport::buildRar4(members);
+        archiveBytes = bytes.size();
+        archivePath = dir.filePath(u"collection.rar"_s);
+        testsupport::writeBytes(archivePath, bytes);
+        unrar = std::make_unique<TUnRar>(filter, dir.path() + u'/');
+        unrar->loadArchiveLibrary();
+    }
+};
+
+Fixture &fixture()
+{
+    static Fixture instance;
+    return instance;
+}
+
+void BM_ListArchive200(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    if (!f.unrar->archiveLibraryLoaded()) {
+        state.SkipWithError("libarchive not loaded");
+        return;
+    }
+    int rows = 0;
+    for (auto _ : state)
+        rows = f.unrar->listArchive(f.archivePath).count();
+    if (rows != kMemberCount)
+        state.SkipWithError("listing lost members");
+    state.SetBytesProcessed(state.iterations() * f.archiveBytes);
+    state.counters["members/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * kMemberCount), benchmark::Counter::kIsRate);
+}
+
+void BM_ExtractLastMember(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    const QString member = u"cd9/Band - Track 199.mp3"_s;
+    bool ok = false;
+    for (auto _ : state)
+        ok = f.unrar->extractMember(f.archivePath, member, QString(), f.unrar->scratchFile());
+    if (!ok)
+        state.SkipWithError("member not extracted");
+}
+
+} // namespace
+
+BENCHMARK(BM_ListArchive200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExtractLastMember)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
