@@ -82,6 +82,13 @@ bool Melodeck::FormCreate()
     step(u"filter"_s);
     filterTable.loadFilter(programDir() + kFilterFileName);
 
+    step(u"archiveLibrary"_s);
+    unrar_ = std::make_unique<TUnRar>(filterTable);
+    unrar_->loadArchiveLibrary();
+
+    step(u"id3Table"_s);
+    setupId3Tags(id3Tags);
+
     topRows = {1, 1, 1};
 
     step(u"skinEditorCallbacks"_s);
@@ -158,6 +165,8 @@ void Melodeck::FormClose()
     audioOpen_ = false;
 
     filterTable.clear();
+    if (unrar_ && unrar_->archiveLibraryLoaded())
+        unrar_->freeArchiveLibrary();
 
     step(u"release"_s);
     for (TFileInfos *list : {&musiclist, &radiolist, &searchlist, &playlist})
@@ -165,6 +174,10 @@ void Melodeck::FormClose()
     gridModel_->reload();
     positionBar_.reset();
     volumeBar_.reset();
+
+    step(u"scratchFile"_s);
+    if (unrar_)
+        unrar_->deleteScratchFile();
 }
 
 void Melodeck::closeEvent(QCloseEvent *event)
@@ -201,12 +214,24 @@ void Melodeck::copyDataReceived(const QString &text)
 
 void Melodeck::addToPlaylist(const QString &path)
 {
-    // Music files only for now; directories and archives come with the
+    // Single music files and archives; walking a directory comes with the
     // library scan.
     const QFileInfo info(path);
-    if (!info.isFile() || filterTable.classifyFile(path) != TFileFilterInfos::Song)
+    if (!info.isFile())
         return;
-    playlist.appendRow(path, QString(), QString(), info.fileName(), QString());
+    switch (filterTable.classifyFile(path)) {
+    case TFileFilterInfos::Song:
+        readTags(path, id3Tags);
+        playlist.appendRow(path, QString(), id3Tags[Id3::TPE1].value, id3Tags[Id3::TIT2].value,
+                           id3Tags[Id3::TALB].value);
+        break;
+    case TFileFilterInfos::Archive:
+        if (unrar_)
+            playlist.appendColumns(unrar_->listArchive(path));
+        break;
+    default:
+        break;
+    }
 }
 
 void Melodeck::addCommandLine()

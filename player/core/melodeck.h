@@ -4,10 +4,12 @@
 // playing, the bars) and the controls; its event handlers keep their given
 // names and hand the work to the subsystem objects.
 
+#include "az_id3tag.h"
 #include "engine.h"
 #include "options.h"
 #include "skindisplay.h"
 #include "skinsettings.h"
+#include "untunrar.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -104,6 +106,7 @@ public:
     std::uint8_t sortDirection = 1;
     std::array<int, 3> topRows{1, 1, 1};
     TFileFilterInfos filterTable;
+    TId3Tags id3Tags;
 
     // The controls (owned by the window as their Qt parent).
     TImage *Image1 = nullptr;
@@ -154,6 +157,7 @@ public:
     const TSkinSettings &skinSettings() const { return skin_; }
     TSkinDisplay &display() { return display_; }
     audio::Engine &engine() { return engine_; }
+    TUnRar *archives() const { return unrar_.get(); }
     std::mt19937 &random() { return random_; }
 
     void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
@@ -180,6 +184,7 @@ private:
     TSkinSettings skin_;
     std::unique_ptr<TAzPositionBar> positionBar_;
     std::unique_ptr<TAzVolumeBar> volumeBar_;
+    std::unique_ptr<TUnRar> unrar_;
     TSongTableModel *gridModel_ = nullptr;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;

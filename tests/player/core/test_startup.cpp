@@ -8,6 +8,8 @@
 #include "melodeck.h"
 #include "tabcontrol.h"
 #include "timage.h"
+#include "mediafixtures.h"
+#include "rar4writer.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -71,7 +73,8 @@ TEST_F(StartupTest, StepsRunInOrderAndTheDeferredPartFollows)
 {
     writeSkin(settings_);
     start();
-    const QStringList expected{u"audio"_s, u"random"_s, u"filter"_s, u"skinEditorCallbacks"_s,
+    const QStringList expected{u"audio"_s, u"random"_s, u"filter"_s, u"archiveLibrary"_s, u"id3Table"_s,
+                               u"skinEditorCallbacks"_s,
                                u"afterPlaylist"_s, u"skin"_s, u"tabs"_s, u"lists"_s, u"drop"_s,
                                u"commandLine"_s, u"deferredTimer"_s};
     EXPECT_EQ(window_->lifecycleLog(), expected);
@@ -119,6 +122,28 @@ TEST_F(StartupTest, CommandLineFillsThePlaylistWithAcceptedFilesOnly)
     EXPECT_EQ(grid->data(grid->index(1, 0), Qt::DisplayRole).toString(), u"2"_s);
     EXPECT_EQ(grid->data(grid->index(1, 1), Qt::DisplayRole).toString(), u"second.ogg"_s);
     EXPECT_EQ(grid->data(grid->index(1, 4), Qt::DisplayRole).toString(), second);
+}
+
+TEST_F(StartupTest, CommandLineTakesTagsAndArchiveMembers)
+{
+    writeSkin(settings_);
+    if (!testsupport::ffmpegAvailable())
+        GTEST_SKIP() << "the ffmpeg tool is needed for a tagged file";
+    const QString tagged = home() + u"tagged.mp3"_s;
+    QString error;
+    ASSERT_TRUE(testsupport::writeTaggedMp3(tagged, {u"A Title"_s, u"An Artist"_s, u"An Album"_s}, 0.3, 3, &error))
+        << error.toStdString();
+    const QString archive = home() + u"pack.rar"_s;
+    ASSERT_TRUE(testsupport::writeRar4(archive, {{"inside.mp3", QByteArray(3000, 'm')},
+                                                 {"readme.txt", QByteArray(100, 't')}}));
+    start({tagged, archive});
+    const TFileInfos &list = window_->playlist;
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.artist.at(0), u"An Artist"_s);
+    EXPECT_EQ(list.title.at(0), u"A Title"_s);
+    EXPECT_EQ(list.album.at(0), u"An Album"_s);
+    EXPECT_EQ(list.filename.at(1), u"inside.mp3"_s);
+    EXPECT_EQ(list.archive.at(1), archive);
 }
 
 TEST_F(StartupTest, WithoutAFilterNothingIsAccepted)
@@ -277,7 +302,10 @@ TEST_F(StartupTest, ShutDownStopsEverythingOnceAndSavesNothing)
     writeSkin(settings_);
     start({touch(u"s.mp3"_s)});
     const QStringList before = QDir(home()).entryList(QDir::Files, QDir::Name);
+    // A scratch file left by playing an archive member goes at close.
+    touch(u"temp.dat"_s);
     window_->close();
+    EXPECT_FALSE(QFile::exists(home() + u"temp.dat"_s));
     EXPECT_FALSE(window_->play_monitor.isActive());
     EXPECT_FALSE(window_->key_monitor.isActive());
     EXPECT_FALSE(window_->azVisTimer.isActive());
@@ -289,7 +317,7 @@ TEST_F(StartupTest, ShutDownStopsEverythingOnceAndSavesNothing)
     const QStringList log = window_->lifecycleLog();
     const qsizetype close = log.indexOf(u"close"_s);
     ASSERT_GE(close, 0);
-    EXPECT_EQ(log.mid(close), (QStringList{u"close"_s, u"audioFree"_s, u"release"_s}));
+    EXPECT_EQ(log.mid(close), (QStringList{u"close"_s, u"audioFree"_s, u"release"_s, u"scratchFile"_s}));
     // Closing again (or destroying the window) runs nothing twice.
     window_->close();
     window_.reset();
