@@ -258,7 +258,8 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
         std::string text(reinterpret_cast<const char *>(head.data()), head.size());
         if (head.size() >= kMaxPlaylistBytes) {
             // Cut at the last full line rather than try a truncated URL.
-            text.resize(text.find_last_of("\r\n") == std::string::npos ? 0 : text.find_last_of("\r\n"));
+            const std::size_t lastBreak = text.find_last_of("\r\n");
+            text.resize(lastBreak == std::string::npos ? 0 : lastBreak);
         }
         std::size_t tried = 0;
         for (const std::string &entry : parsePlaylist(kind, text)) {
@@ -342,10 +343,11 @@ std::string NetInput::icyTags() const
 
 bool NetInput::pollMeta(std::string &text)
 {
-    const std::string packet = ioOption(io_ ? io_->http : nullptr, kOptIcyPacket);
-    if (packet.empty())
+    std::string packet = ioOption(io_ ? io_->http : nullptr, kOptIcyPacket);
+    if (packet.empty() || packet == lastPacket_)
         return false;
     std::string meta = cleanMeta(packet);
+    lastPacket_ = std::move(packet);
     if (meta.empty() || meta == lastMeta_)
         return false;
     lastMeta_ = meta;

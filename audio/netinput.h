@@ -57,7 +57,8 @@ private:
     std::string url_;
     std::string httpTags_;
     std::string icyTags_;
-    std::string lastMeta_;
+    std::string lastPacket_;  // as FFmpeg last handed it over
+    std::string lastMeta_;    // as last reported
 };
 
 } // namespace audio

@@ -297,6 +297,19 @@ TEST_F(NetInputTest, PlaylistEntriesOtherThanHttpAreRefused)
     EXPECT_EQ(server_.requests(), (std::vector<std::string>{"/local.pls", "/mixed.m3u", "/stream"}));
 }
 
+TEST_F(NetInputTest, OversizedPlaylistsAreReadOnlyInPart)
+{
+    server_.route("/stream", audiotest::icyStreamHandler(station()));
+    std::string padding;
+    while (padding.size() < 100 * 1024)
+        padding += "#EXTINF:-1,padding padding padding padding padding padding\n";
+    const std::string url = server_.url("/stream") + "\n";
+    server_.route("/early.m3u", audiotest::textHandler("audio/x-mpegurl", url + padding));
+    server_.route("/late.m3u", audiotest::textHandler("audio/x-mpegurl", padding + url));
+    EXPECT_TRUE(open("/early.m3u"));
+    EXPECT_FALSE(open("/late.m3u"));
+}
+
 TEST_F(NetInputTest, NestedPlaylistsEndAtTheDepthLimit)
 {
     server_.route("/loop.m3u", audiotest::textHandler("audio/x-mpegurl", server_.url("/loop.m3u") + "\n"));
