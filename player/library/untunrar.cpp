@@ -5,11 +5,14 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <dlfcn.h>
 
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cstddef>
 #include <optional>
 
@@ -27,6 +30,8 @@ constexpr int kArchiveFailed = -25;
 
 constexpr std::size_t kReadBlockSize = 64 * 1024;
 constexpr int kKiBShift = 10;
+// The new copy is written beside the destination under this suffix.
+constexpr char kNewFileSuffix[] = ".new.XXXXXX";
 
 constexpr char kOpenFailedWarning[] = "Archive %s cannot be opened: %s";
 constexpr char kReadFailedWarning[] = "Archive %s: reading stopped at %s: %s";
@@ -149,11 +154,13 @@ public:
     }
 
     // Writes the current member's data to destination through a new file in
-    // the same folder that is renamed over it only when complete.
+    // the same folder that is renamed over it only when complete, so a reader
+    // that still has the old file open keeps its data. No fsync: the scratch
+    // file need not survive a crash, and listing writes one per member.
     bool extractTo(const QString &destination)
     {
-        QSaveFile out(destination);
-        if (!out.open(QIODevice::WriteOnly)) {
+        QTemporaryFile out(destination + QLatin1StringView(kNewFileSuffix));
+        if (!out.open()) {
             qWarning(kWriteFailedWarning, qUtf8Printable(destination),
                      qUtf8Printable(out.errorString()));
             return false;
@@ -166,21 +173,27 @@ public:
             if (got < 0) {
                 qWarning(kReadFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
                          qUtf8Printable(error()));
-                out.cancelWriting();
                 return false;
             }
             if (out.write(buffer.data(), got) != got) {
                 qWarning(kWriteFailedWarning, qUtf8Printable(destination),
                          qUtf8Printable(out.errorString()));
-                out.cancelWriting();
                 return false;
             }
         }
-        if (!out.commit()) {
+        if (!out.flush()) {
             qWarning(kWriteFailedWarning, qUtf8Printable(destination),
                      qUtf8Printable(out.errorString()));
             return false;
         }
+        out.close();
+        if (::rename(QFile::encodeName(out.fileName()).constData(),
+                     QFile::encodeName(destination).constData())
+            != 0) {
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination), std::strerror(errno));
+            return false; // the temporary file removes itself
+        }
+        out.setAutoRemove(false); // it is the destination now
         return true;
     }
 
