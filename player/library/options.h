@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 
 // An ordered list of text lines whose file form is an azpack container.
@@ -14,6 +15,8 @@ class TStringListC : public QStringList
 {
 public:
     using QStringList::QStringList;
+    TStringListC() = default;
+    TStringListC(const QStringList &lines) : QStringList(lines) {}
 
     // A missing, unreadable or damaged file gives an empty list.
     void LoadFromFile(const QString &fileName);
@@ -68,7 +71,14 @@ public:
     void loadTable(const QString &fileName);
     void saveTable(const QString &fileName) const;
     void sort(std::uint8_t newSortFlags);
+    // Rows outside the table are ignored.
     void exchangeRows(int a, int b);
+    // True while all five columns hold the same number of entries.
+    bool isConsistent() const;
+
+private:
+    std::array<TStringListC *, 5> columns();
+    TStringListC *sortColumn();
 };
 
 // What the archive lister returns: the song columns plus each member's
@@ -98,6 +108,9 @@ public:
     // A file that cannot be opened is rejected.
     int classifyFile(const QString &path) const;
     bool acceptsMember(const QString &name, qint64 sizeKiB) const;
+
+private:
+    bool entryAccepts(qsizetype entry, qint64 sizeKiB) const;
 };
 
 // The lower-cased (ASCII only) extension of a path's file name, dot included;

@@ -1,0 +1,81 @@
+#include "options.h"
+
+#include "azpack.h"
+
+#include <QByteArray>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QLatin1StringView LineEnd{"\r\n"};
+
+// A CR, LF or NUL inside an entry would split or cut the stored text and, in
+// a song store, shift every following row by a column. Such characters never
+// belong in a line, so they are stored as spaces.
+QString storableEntry(const QString &entry)
+{
+    QString clean = entry;
+    for (QChar &c : clean) {
+        const char16_t u = c.unicode();
+        if (u == u'\r' || u == u'\n' || u == u'\0')
+            c = u' ';
+    }
+    return clean;
+}
+
+} // namespace
+
+void TStringListC::LoadFromFile(const QString &fileName)
+{
+    const QByteArray nativeName = QFile::encodeName(fileName);
+    const char *restored = uncompressFileToString(nativeName.constData());
+    // azpack keeps the buffer only until its next call: copy it right here.
+    // Invalid UTF-8 becomes replacement characters instead of failing.
+    setText(restored ? QString::fromUtf8(restored) : QString());
+}
+
+bool TStringListC::SaveToFile(const QString &fileName) const
+{
+    const QByteArray bytes = text().toUtf8();
+    const QByteArray nativeName = QFile::encodeName(fileName);
+    return compressString(bytes.constData(), nativeName.constData()) != 0;
+}
+
+QString TStringListC::text() const
+{
+    qsizetype length = 0;
+    for (const QString &entry : *this)
+        length += entry.size() + LineEnd.size();
+    QString result;
+    result.reserve(length);
+    for (const QString &entry : *this) {
+        result += storableEntry(entry);
+        result += LineEnd;
+    }
+    return result;
+}
+
+void TStringListC::setText(const QString &text)
+{
+    clear();
+    qsizetype end = text.indexOf(QChar(u'\0'));
+    if (end < 0)
+        end = text.size();
+    qsizetype start = 0;
+    qsizetype pos = 0;
+    while (pos < end) {
+        const QChar c = text.at(pos);
+        if (c == u'\r' || c == u'\n') {
+            append(text.mid(start, pos - start));
+            if (c == u'\r' && pos + 1 < end && text.at(pos + 1) == u'\n')
+                ++pos;
+            start = pos + 1;
+        }
+        ++pos;
+    }
+    // The last line needs no break of its own; a final break adds nothing.
+    if (start < end)
+        append(text.mid(start, end - start));
+}
