@@ -1,0 +1,85 @@
+#include "codec/containerwriter.h"
+
+#include "codec/bytes.h"
+
+#include <algorithm>
+
+namespace azpack {
+
+void appendHeader(std::vector<std::uint8_t> &out, const std::vector<Symbol> &symbols, std::uint32_t total)
+{
+    const std::size_t start = out.size();
+    out.resize(start + headerSize(symbols.size()));
+    std::uint8_t *p = out.data() + start;
+    *p++ = 0x41;
+    *p++ = 0x5A;
+    putLe32(p, total);
+    p += 4;
+    for (const Symbol &s : symbols) {
+        *p++ = s.length;
+        *p++ = s.value;
+        putLe32(p, s.code);
+        p += 4;
+    }
+    *p = 0;
+}
+
+BitPacker::BitPacker(const std::vector<Symbol> &symbols)
+{
+    for (const Symbol &s : symbols) {
+        code_[s.value] = s.code;
+        length_[s.value] = s.length;
+    }
+}
+
+bool BitPacker::pack(std::span<const std::uint8_t> input, std::vector<std::uint8_t> &out)
+{
+    constexpr std::size_t block = 16384;
+    std::uint32_t word = word_;
+    unsigned fill = fill_;
+    bool ok = true;
+    for (std::size_t offset = 0; offset < input.size() && ok; offset += block) {
+        const std::size_t n = std::min(block, input.size() - offset);
+        const std::uint8_t *in = input.data() + offset;
+        // Each byte closes at most one word.
+        const std::size_t base = out.size();
+        out.resize(base + 4 * (n + 1));
+        std::uint8_t *w = out.data() + base;
+        std::size_t i = 0;
+        for (; i < n; ++i) {
+            const unsigned length = length_[in[i]];
+            if (length == 0) {
+                ok = false;
+                break;
+            }
+            const std::uint32_t code = code_[in[i]];
+            word |= code >> fill;
+            fill += length;
+            if (fill >= 31) {
+                // The code's bit that lands in bit 0 is repeated at bit 31 of
+                // the next word; a code ending at bit 1 leaves bit 0 clear and
+                // the next word empty (code << length is 0).
+                putLe32(w, word);
+                w += 4;
+                fill -= 31;
+                word = code << (length - fill);
+            }
+        }
+        packed_ += i;
+        out.resize(static_cast<std::size_t>(w - out.data()));
+    }
+    word_ = word;
+    fill_ = fill;
+    return ok;
+}
+
+void BitPacker::finish(std::vector<std::uint8_t> &out)
+{
+    const std::size_t base = out.size();
+    out.resize(base + 4);
+    putLe32(out.data() + base, word_);
+    word_ = 0;
+    fill_ = 0;
+}
+
+} // namespace azpack

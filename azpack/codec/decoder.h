@@ -1,0 +1,46 @@
+// Restores bytes from the data words with a lookup table over the next bits,
+// falling back to a bit-by-bit walk for long codes. Gives the same bytes as
+// walking the decode tree one bit at a time.
+#ifndef AZPACK_CODEC_DECODER_H
+#define AZPACK_CODEC_DECODER_H
+
+#include "codec/decodetree.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace azpack {
+
+class Decoder {
+public:
+    // `data` starts at the first data word; a trailing partial word is ignored.
+    Decoder(const DecodeTree &tree, std::span<const std::uint8_t> data);
+
+    // Restores up to `n` bytes into `out` and returns how many it restored.
+    // Stops early on damage: the data ends while bytes remain, or a code leads
+    // to a missing child (also a root without codes). failed() tells.
+    std::size_t decode(std::uint8_t *out, std::size_t n);
+
+    bool failed() const { return failed_; }
+
+private:
+    static constexpr unsigned tableBits = 11;
+
+    const std::vector<DecodeTree::Node> &nodes_;
+    std::vector<std::uint32_t> table_;
+    const std::uint8_t *data_;
+    std::size_t words_;
+    std::size_t next_ = 0;       // next word to load
+    std::uint64_t bits_ = 0;     // stream bits, left-aligned
+    unsigned count_ = 0;         // valid bits in bits_
+    bool failed_ = false;
+
+    void buildTable();
+    void refill();
+    bool decodeSlow(std::uint32_t entry, std::uint8_t &value);
+};
+
+} // namespace azpack
+
+#endif

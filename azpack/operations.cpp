@@ -1,0 +1,283 @@
+#include "operations.h"
+
+#include "codec/codetree.h"
+#include "codec/containerwriter.h"
+#include "codec/decoder.h"
+#include "codec/decodetree.h"
+#include "codec/headerreader.h"
+#include "codec/symboltable.h"
+#include "io/atomicfile.h"
+#include "io/sourcefile.h"
+#include "io/targetfile.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace azpack {
+
+namespace {
+
+constexpr std::string_view logAnalysing = "Analysing Chars..";
+constexpr std::string_view logDifferent = " different ones found";
+constexpr std::string_view logCreatingRoot = "Creating Huffman Root..";
+constexpr std::string_view logCreatingTree = "Creating Huffman Tree..";
+constexpr std::string_view logBytesFound = " Bytes found";
+constexpr std::string_view logDeriving = "Deriving Bit Sequence..";
+constexpr std::string_view logFilesize = "Compressed Filesize: ";
+constexpr std::string_view logBytesOpen = " Bytes (";
+constexpr std::string_view logHeaderClose = " Bytes as Header)";
+constexpr std::string_view logCreatingOutput = "Creating Output File '";
+constexpr std::string_view logReadingHeader = "Reading Header..";
+constexpr std::string_view logRestoringTree = "Restoring Huffman Tree..";
+constexpr std::string_view logRestoringString = "Restoring String..";
+constexpr std::string_view logRestoringFile = "Restoring File '";
+constexpr std::string_view logNameEnd = "'..";
+constexpr std::string_view logDone = "DONE";
+constexpr std::string_view logError = "ERROR";
+constexpr std::string_view logNotUnique = "ERROR: Huffman Tree Not Unique!";
+constexpr std::string_view logUnexpectedEnd = "ERROR: Unexpected end of file!";
+
+constexpr std::size_t readChunk = 1 << 20;
+constexpr std::size_t restoreChunk = 1 << 16;
+constexpr char emptyText[] = "";
+
+// Steps after counting, up to the size estimate: the code table is in
+// `table` afterwards. The counting step's heading is already written.
+void planCodes(SymbolTable &table, ProgressLog &log)
+{
+    log.number(table.symbols().size());
+    log.endLine(logDifferent);
+
+    log.text(logCreatingRoot);
+    CodeTree tree(table.symbols());
+    log.endLine(logDone);
+
+    log.text(logCreatingTree);
+    tree.build();
+    log.number(static_cast<std::uint64_t>(tree.rootCount()));
+    log.endLine(logBytesFound);
+
+    log.text(logDeriving);
+    const std::uint64_t estimate = tree.deriveCodes(table.symbols());
+    log.endLine(logDone);
+
+    log.text(logFilesize);
+    log.number(estimate / 8);
+    log.text(logBytesOpen);
+    log.number(headerSize(table.symbols().size()));
+    log.endLine(logHeaderClose);
+}
+
+void logOutputHeading(ProgressLog &log, std::string_view heading, const char *name)
+{
+    log.text(heading);
+    log.text(name);
+    log.text(logNameEnd);
+}
+
+// Reads the whole container and checks its header, logging the outcome.
+bool readContainer(SourceFile &in, std::vector<std::uint8_t> &bytes, Header &header, bool needBound, ProgressLog &log)
+{
+    log.text(logReadingHeader);
+    const bool ok = in.rewind() && in.readAll(bytes) && readHeader(bytes, header)
+        && (!needBound || dataCanHold(header, bytes.size()));
+    log.endLine(ok ? logDone : logError);
+    return ok;
+}
+
+bool rebuildTree(const Header &header, DecodeTree &tree, ProgressLog &log)
+{
+    log.text(logRestoringTree);
+    const bool ok = tree.rebuild(header.entries);
+    log.endLine(ok ? logDone : logNotUnique);
+    return ok;
+}
+
+} // namespace
+
+bool compressTextToFile(const char *text, const char *target, FileOps &ops, ProgressLog &log)
+{
+    if (!text || !target)
+        return false;
+    AtomicFile out(ops);
+    if (!out.open(target))
+        return false;
+    const std::size_t length = std::strlen(text);
+    if (length == 0)
+        return out.commit();
+
+    const std::span<const std::uint8_t> input(reinterpret_cast<const std::uint8_t *>(text), length);
+    log.text(logAnalysing);
+    if (length > SymbolTable::maxTotal) {
+        log.endLine(logError);
+        return false;
+    }
+    SymbolTable table;
+    table.add(input);
+    planCodes(table, log);
+
+    logOutputHeading(log, logCreatingOutput, target);
+    std::vector<std::uint8_t> bytes;
+    appendHeader(bytes, table.symbols(), static_cast<std::uint32_t>(length));
+    BitPacker packer(table.symbols());
+    bool ok = packer.pack(input, bytes);
+    packer.finish(bytes);
+    ok = ok && out.write(bytes) && out.commit();
+    log.endLine(ok ? logDone : logError);
+    return ok;
+}
+
+bool compressFileToFile(const char *source, const char *target, FileOps &ops, ProgressLog &log)
+{
+    if (!source || !target)
+        return false;
+    SourceFile in;
+    if (!in.open(source))
+        return false;
+    AtomicFile out(ops);
+    if (!out.open(target))
+        return false;
+    std::uint64_t size = 0;
+    if (!in.size(size))
+        return false;
+    if (size == 0)
+        return out.commit();
+
+    std::vector<std::uint8_t> chunk(readChunk);
+    log.text(logAnalysing);
+    SymbolTable table;
+    bool readOk = in.rewind();
+    while (readOk) {
+        const long n = in.read(chunk.data(), chunk.size());
+        if (n <= 0) {
+            readOk = n == 0;
+            break;
+        }
+        table.add(std::span(chunk.data(), static_cast<std::size_t>(n)));
+        readOk = !table.tooLarge();
+    }
+    if (!readOk || table.total() == 0) {
+        log.endLine(logError);
+        return false;
+    }
+    planCodes(table, log);
+
+    const bool rewound = in.rewind();
+    logOutputHeading(log, logCreatingOutput, target);
+    const auto total = static_cast<std::uint32_t>(table.total());
+    std::vector<std::uint8_t> bytes;
+    appendHeader(bytes, table.symbols(), total);
+    BitPacker packer(table.symbols());
+    bool ok = rewound;
+    while (ok) {
+        const long n = in.read(chunk.data(), chunk.size());
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = packer.pack(std::span(chunk.data(), static_cast<std::size_t>(n)), bytes) && out.write(bytes);
+        bytes.clear();
+        // A file that grew since it was counted would not restore whole.
+        ok = ok && packer.packedBytes() <= total;
+    }
+    // Nor would one that shrank.
+    ok = ok && packer.packedBytes() == total;
+    packer.finish(bytes);
+    ok = ok && out.write(bytes) && out.commit();
+    log.endLine(ok ? logDone : logError);
+    return ok;
+}
+
+bool restoreFileToFile(const char *source, const char *target, FileOps &ops, ProgressLog &log)
+{
+    if (!source || !target)
+        return false;
+    SourceFile in;
+    if (!in.open(source))
+        return false;
+    TargetFile out(ops);
+    if (!out.open(target))
+        return false;
+    std::uint64_t size = 0;
+    if (!in.size(size))
+        return false;
+    if (size == 0)
+        return out.close();
+
+    std::vector<std::uint8_t> bytes;
+    Header header;
+    if (!readContainer(in, bytes, header, false, log))
+        return false;
+    DecodeTree tree;
+    if (!rebuildTree(header, tree, log))
+        return false;
+
+    logOutputHeading(log, logRestoringFile, target);
+    Decoder decoder(tree, std::span(bytes).subspan(header.dataOffset));
+    std::vector<std::uint8_t> chunk(restoreChunk);
+    std::uint64_t left = header.total;
+    bool written = true;
+    while (left > 0 && written && !decoder.failed()) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        const std::size_t got = decoder.decode(chunk.data(), want);
+        // Bytes restored before damage stay in the target.
+        written = out.write(std::span(chunk.data(), got));
+        left -= got;
+    }
+    written = out.close() && written;
+    if (decoder.failed()) {
+        log.endLine(logUnexpectedEnd);
+        return false;
+    }
+    log.endLine(written ? logDone : logError);
+    return written;
+}
+
+const char *restoreFileToText(const char *source, ProgressLog &log)
+{
+    // The text handed out by the previous call on this thread is freed now.
+    thread_local std::unique_ptr<std::uint8_t[]> restored;
+    restored.reset();
+    if (!source)
+        return nullptr;
+    SourceFile in;
+    if (!in.open(source))
+        return nullptr;
+    std::uint64_t size = 0;
+    if (!in.size(size))
+        return nullptr;
+    if (size == 0)
+        return emptyText;
+
+    std::vector<std::uint8_t> bytes;
+    Header header;
+    if (!readContainer(in, bytes, header, true, log))
+        return nullptr;
+    std::unique_ptr<std::uint8_t[]> buffer;
+    try {
+        buffer = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{header.total} + 1);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+    DecodeTree tree;
+    if (!rebuildTree(header, tree, log))
+        return nullptr;
+
+    log.text(logRestoringString);
+    Decoder decoder(tree, std::span(bytes).subspan(header.dataOffset));
+    const std::size_t got = decoder.decode(buffer.get(), header.total);
+    if (decoder.failed() || got != header.total) {
+        log.endLine(logUnexpectedEnd);
+        return nullptr;
+    }
+    buffer[header.total] = 0;
+    log.endLine(logDone);
+    restored = std::move(buffer);
+    return reinterpret_cast<const char *>(restored.get());
+}
+
+} // namespace azpack
