@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtEndian>
 
 #include <cmath>
 #include <functional>
@@ -14,6 +15,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray kBitmapFormat = QByteArrayLiteral("BMP");
+// File header and the start of the information header, up to the
+// compression field.
+constexpr qint64 kBitmapHeaderBytes = 34;
+constexpr quint32 kBitmapCoreHeaderSize = 12;
+constexpr quint32 kBitmapUncompressed = 0;
+constexpr quint32 kBitmapBitFields = 3;
 const QString kWordmark = u"MELODECK"_s;
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
@@ -339,9 +346,42 @@ QImage glyphShutdownPicture()
     });
 }
 
+namespace {
+
+// The image reader fills whatever a cut-off bitmap lacks with black and calls
+// it a success; a skin that lost part of its pixels counts as damaged here.
+bool bitmapHoldsAllItsPixels(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(kBitmapHeaderBytes);
+    if (head.size() < kBitmapHeaderBytes || !head.startsWith("BM"))
+        return false;
+    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
+    const quint32 pixelOffset = qFromLittleEndian<quint32>(bytes + 10);
+    // The old core header keeps its sizes in 16 bits; leave it to the reader.
+    if (qFromLittleEndian<quint32>(bytes + 14) == kBitmapCoreHeaderSize)
+        return true;
+    const qint32 width = qFromLittleEndian<qint32>(bytes + 18);
+    const qint32 height = qFromLittleEndian<qint32>(bytes + 22);
+    const quint16 bitsPerPixel = qFromLittleEndian<quint16>(bytes + 28);
+    const quint32 compression = qFromLittleEndian<quint32>(bytes + 30);
+    // Run-length coded bitmaps have no fixed size; the reader judges those.
+    if (compression != kBitmapUncompressed && compression != kBitmapBitFields)
+        return true;
+    if (width <= 0 || height == 0)
+        return false;
+    const qint64 rowBytes = (qint64(width) * bitsPerPixel + 31) / 32 * 4;
+    const qint64 needed = qint64(pixelOffset) + rowBytes * std::abs(qint64(height));
+    return file.size() >= needed;
+}
+
+} // namespace
+
 bool loadSkinPicture(const QString &path, QImage &out)
 {
-    if (!QFile::exists(path))
+    if (!QFile::exists(path) || !bitmapHoldsAllItsPixels(path))
         return false;
     QImageReader reader(path, kBitmapFormat);
     reader.setDecideFormatFromContent(false);

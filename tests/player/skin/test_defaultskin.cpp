@@ -28,7 +28,8 @@ int inkCount(const QImage &picture)
 
 QString binDir()
 {
-    return qEnvironmentVariable("MELODECK_BIN_DIR");
+    const QString fromEnvironment = qEnvironmentVariable("MELODECK_BIN_DIR");
+    return fromEnvironment.isEmpty() ? QStringLiteral(SKIN_TEST_BIN_DIR) : fromEnvironment;
 }
 
 class DefaultSkin : public ::testing::Test
