@@ -2,6 +2,7 @@
 
 #include "mediafixtures.h"
 #include "rar4writer.h"
+#include "rar5writer.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,6 +100,24 @@ TEST_F(Archives, ListsAcceptedMembersInOrderWithTagsAndSizes)
     // The last accepted member is what the scratch file holds.
     EXPECT_EQ(readAll(scratch()), third);
     EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
+}
+
+TEST_F(Archives, Rar5ArchivesListAndExtractTheSameWay)
+{
+    const QByteArray second = song("Second", "Five", "#2");
+    const QString path = home_.filePath(u"music/five.rar"_s);
+    ASSERT_TRUE(writeRar5(path, {{"Band - One.mp3", QByteArray(2048, 'o')},
+                                 {"sub", {}, true},
+                                 {"sub/two.mp3", second},
+                                 {"sub/readme.txt", QByteArray(10, 'r')}}));
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    EXPECT_EQ(rows.filename, QStringList({u"Band - One.mp3"_s, u"sub/two.mp3"_s}));
+    EXPECT_EQ(rows.title, QStringList({u"One"_s, u"Second"_s}));
+    EXPECT_EQ(rows.artist, QStringList({u"Band"_s, QString()}));
+    EXPECT_EQ(rows.album, QStringList({QString(), u"Five"_s}));
+    EXPECT_EQ(rows.sizeColumn, QStringList({u"2"_s, u"2"_s}));
+    ASSERT_TRUE(extract(path, u"Band - One.mp3"_s));
+    EXPECT_EQ(readAll(scratch()), QByteArray(2048, 'o'));
 }
 
 TEST_F(Archives, ExtractMemberMatchesTheExactName)
@@ -301,4 +320,23 @@ TEST_F(Archives, WithoutTheLibraryArchivesAddNothing)
     EXPECT_TRUE(unrar_.loadArchiveLibrary());
     ::unsetenv(TUnRar::libraryVariable);
     EXPECT_EQ(unrar_.listArchive(path).count(), 1);
+}
+
+TEST_F(Archives, SolidRar4KeepsWhatLibarchiveCouldRead)
+{
+    // libarchive 3.6 reads the first member of a solid RAR 4 archive and then
+    // gives up; the rows read so far stand and the rest fails quietly.
+    const QByteArray first = song("Solid First", {}, "#a");
+    const QString path = archive(u"solid.rar"_s,
+        {{"a.mp3", first}, {"b.mp3", song("B")}, {"c.mp3", song("C")}}, {true, true});
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    ASSERT_GE(rows.count(), 1);
+    EXPECT_EQ(rows.title.at(0), u"Solid First"_s);
+    EXPECT_EQ(readAll(scratch()), first);
+    if (rows.count() == 3) {
+        EXPECT_TRUE(extract(path, u"c.mp3"_s)); // a newer libarchive reads it all
+    } else {
+        EXPECT_FALSE(extract(path, u"c.mp3"_s));
+        EXPECT_EQ(readAll(scratch()), first);
+    }
 }
