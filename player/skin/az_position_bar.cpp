@@ -127,6 +127,9 @@ void TAzPositionBar::paintGrip()
 
 void TAzPositionBar::Paint()
 {
+    // An image without a picture has nothing to paint into yet.
+    if (Image->picture().isNull())
+        return;
     TCanvasState &canvas = Image->canvas();
     const TCanvasState saved = canvas;
     restoreBackground();

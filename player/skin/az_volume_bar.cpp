@@ -19,6 +19,8 @@ TAzVolumeBar::TAzVolumeBar(TImage *image, TImage *grip, ChangeHandler onChange, 
 
 void TAzVolumeBar::Paint()
 {
+    if (Image->picture().isNull())
+        return;
     TCanvasState &canvas = Image->canvas();
     const TCanvasState saved = canvas;
     restoreBackground();
@@ -30,7 +32,7 @@ void TAzVolumeBar::Paint()
     drawTransparent(Image->picture(), bar, BackImage->picture(), BackImage->picture().rect());
     // The filled part reaches from the left end to one pixel short of the
     // grip's right edge.
-    const int ow = gripX() + Grip->picture().width() - 1;
+    const int ow = gripX() + static_cast<int>(GripWidth) - 1;
     drawTransparent(Image->picture(), QRect(bar.left(), bar.top(), ow, bar.height()),
                     OverlayImage->picture(), QRect(0, 0, ow, OverlayImage->picture().height()));
     paintGrip();

@@ -7,7 +7,6 @@ TImage::TImage(QWidget *parent)
     : QWidget(parent)
 {
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
 void TImage::setPicture(const QImage &picture)
