@@ -8,12 +8,14 @@
 #include <QTemporaryFile>
 
 #include <dlfcn.h>
+#include <sys/types.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 namespace {
@@ -34,8 +36,11 @@ constexpr int kKiBShift = 10;
 constexpr char kNewFileSuffix[] = ".new.XXXXXX";
 
 constexpr char kOpenFailedWarning[] = "Archive %s cannot be opened: %s";
-constexpr char kReadFailedWarning[] = "Archive %s: reading stopped at %s: %s";
-constexpr char kEncryptedWarning[] = "Archive %s: member %s is encrypted and cannot be extracted";
+constexpr char kHeaderFailedWarning[] = "Archive %s: reading stopped after member \"%s\": %s";
+constexpr char kFirstHeaderFailedWarning[] = "Archive %s: no member can be read: %s";
+constexpr char kDataFailedWarning[] = "Archive %s: member \"%s\" cannot be read: %s";
+constexpr char kEncryptedWarning[] =
+    "Archive %s: member \"%s\" is encrypted and cannot be extracted";
 constexpr char kWriteFailedWarning[] = "Cannot write %s: %s";
 
 template <typename Function>
@@ -57,9 +62,9 @@ struct TUnRar::Binding
     int (*nextHeader)(Archive *, ArchiveEntry **) = nullptr;
     const char *(*pathnameUtf8)(ArchiveEntry *) = nullptr;
     const char *(*pathname)(ArchiveEntry *) = nullptr;
-    qint64 (*entrySize)(ArchiveEntry *) = nullptr;
+    std::int64_t (*entrySize)(ArchiveEntry *) = nullptr;
     int (*isEncrypted)(ArchiveEntry *) = nullptr;
-    qint64 (*readData)(Archive *, void *, std::size_t) = nullptr;
+    ssize_t (*readData)(Archive *, void *, std::size_t) = nullptr;
     int (*addPassphrase)(Archive *, const char *) = nullptr;
     const char *(*errorString)(Archive *) = nullptr;
     int (*readFree)(Archive *) = nullptr;
@@ -124,9 +129,11 @@ public:
             return std::nullopt;
         if ((result != kArchiveOk && result != kArchiveWarn && result != kArchiveFailed)
             || !entry) {
-            qWarning(kReadFailedWarning, qUtf8Printable(path_),
-                     qUtf8Printable(previous_.isEmpty() ? QStringLiteral("start") : previous_),
-                     qUtf8Printable(error()));
+            if (first_)
+                qWarning(kFirstHeaderFailedWarning, qUtf8Printable(path_), qUtf8Printable(error()));
+            else
+                qWarning(kHeaderFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
+                         qUtf8Printable(error()));
             return std::nullopt;
         }
         Member member;
@@ -134,7 +141,7 @@ public:
             member.name = QString::fromUtf8(utf8);
         else if (const char *raw = lib_.pathname(entry))
             member.name = QString::fromLocal8Bit(raw);
-        const qint64 size = lib_.entrySize(entry);
+        const std::int64_t size = lib_.entrySize(entry);
         member.size = size > 0 ? static_cast<quint64>(size) : 0;
         member.encrypted = lib_.isEncrypted(entry) > 0;
         member.readable = result != kArchiveFailed && !member.encrypted;
@@ -167,11 +174,11 @@ public:
         }
         std::array<char, kReadBlockSize> buffer{};
         for (;;) {
-            const qint64 got = lib_.readData(archive_, buffer.data(), buffer.size());
+            const ssize_t got = lib_.readData(archive_, buffer.data(), buffer.size());
             if (got == 0)
                 break;
             if (got < 0) {
-                qWarning(kReadFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
+                qWarning(kDataFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
                          qUtf8Printable(error()));
                 return false;
             }
