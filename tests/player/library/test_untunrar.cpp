@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace testsupport;
@@ -213,6 +216,34 @@ TEST_F(Archives, BadMemberDataNeverReachesTheScratchFile)
     EXPECT_EQ(rows.artist.at(0), u"Band"_s);
     EXPECT_EQ(readAll(scratch()), good);
     // No half-written file is left behind under any name.
+    EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
+}
+
+TEST_F(Archives, AFullDiskLeavesTheScratchFileAsItWas)
+{
+    const QByteArray small = song("Small", {}, "#s");
+    const QString path = archive(u"big.rar"_s, {{"small.mp3", small},
+                                                {"Band - Huge.mp3", song("Huge", {}, "#h", 400000)}});
+    ASSERT_TRUE(extract(path, u"small.mp3"_s));
+
+    // A file size limit stands in for a disk that fills up part way.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool extracted = extract(path, u"Band - Huge.mp3"_s);
+    const TFileRARInfos rows = unrar_.listArchive(path);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(extracted);
+    ASSERT_EQ(rows.count(), 2);
+    EXPECT_EQ(rows.title.at(1), u"Huge"_s);
+    EXPECT_EQ(rows.artist.at(1), u"Band"_s);
+    // The small member was extracted again by the listing; the huge one never.
+    EXPECT_EQ(readAll(scratch()), small);
     EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
 }
 
