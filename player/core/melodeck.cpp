@@ -196,6 +196,15 @@ void Melodeck::showEvent(QShowEvent *event)
     }
 }
 
+void Melodeck::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!paintedOnce_) {
+        paintedOnce_ = true;
+        testLog(u"painted"_s);
+    }
+}
+
 void Melodeck::copyDataReceived(const QString &text)
 {
     const int before = playlist.count();

@@ -171,6 +171,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void createControls();
@@ -194,4 +195,5 @@ private:
     bool audioOpen_ = false;
     bool closed_ = false;
     bool shownOnce_ = false;
+    bool paintedOnce_ = false;
 };

@@ -39,7 +39,7 @@ int TSongTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant TSongTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || role != Qt::DisplayRole)
         return {};
     if (!table_ || index.row() >= table_->count())
         return QString();

@@ -9,18 +9,21 @@
 
 using namespace Qt::StringLiterals;
 
-QApplication &testApplication()
+// The application object lives in main's scope, so it goes before the
+// libraries' own statics do. These tests never use a real display, and the
+// test listing at build time runs without the test environment.
+int main(int argc, char **argv)
 {
-    static int argc = 1;
-    static char name[] = "melodeck_test";
-    static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
 
 void WindowFixture::SetUp()
 {
-    testApplication();
+    ASSERT_NE(qApp, nullptr);
     ASSERT_TRUE(home_.isValid());
     ASSERT_TRUE(runtime_.isValid());
     qputenv("MELODECK_HOME", QFile::encodeName(home_.path()));

@@ -11,10 +11,6 @@
 
 #include <gtest/gtest.h>
 
-class QApplication;
-
-QApplication &testApplication();
-
 class WindowFixture : public ::testing::Test
 {
 protected:
