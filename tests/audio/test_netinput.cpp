@@ -17,8 +17,8 @@ extern "C" {
 #include <thread>
 #include <vector>
 
-using audiotest::IcyStream;
-using audiotest::LoopbackServer;
+using radiotest::IcyStream;
+using radiotest::LoopbackServer;
 
 namespace {
 
@@ -72,8 +72,8 @@ class NetInputTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        dir_ = new audiotest::TempDir;
-        mp3_ = new std::string(audiotest::makeMp3(dir_->path(), 1.0));
+        dir_ = new radiotest::TempDir;
+        mp3_ = new std::string(radiotest::makeMp3(dir_->path(), 1.0));
     }
     static void TearDownTestSuite()
     {
@@ -89,7 +89,7 @@ protected:
         s.headers = {"Content-Type: audio/mpeg", "icy-name: Loop FM", "icy-url: http://loop.example/",
                      "icy-br: 128", "icy-genre: Test"};
         s.metaint = 4000;
-        s.meta = audiotest::rotatingTitles({"First Song", "Second Song", "Third Song"}, 3);
+        s.meta = radiotest::rotatingTitles({"First Song", "Second Song", "Third Song"}, 3);
         return s;
     }
 
@@ -98,7 +98,7 @@ protected:
         return audio::NetInput::open(server_.url(path), follow, abort_);
     }
 
-    static inline audiotest::TempDir *dir_ = nullptr;
+    static inline radiotest::TempDir *dir_ = nullptr;
     static inline std::string *mp3_ = nullptr;
     LoopbackServer server_;
     std::atomic<bool> abort_{false};
@@ -108,7 +108,7 @@ protected:
 
 TEST_F(NetInputTest, IcyStatusLineOpensWithHeaderTags)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
     auto input = open("/stream");
     ASSERT_TRUE(input);
     ASSERT_NE(input->format(), nullptr);
@@ -134,7 +134,7 @@ TEST_F(NetInputTest, PlainHttpStreamWithoutIcyHeaders)
     s.statusLine = "HTTP/1.1 200 OK";
     s.headers = {"Content-Type: audio/mpeg"};
     s.metaint = 0;
-    server_.route("/plain", audiotest::icyStreamHandler(s));
+    server_.route("/plain", radiotest::icyStreamHandler(s));
     auto input = open("/plain");
     ASSERT_TRUE(input);
     EXPECT_EQ(input->icyTags(), std::string(1, '\0'));
@@ -145,8 +145,8 @@ TEST_F(NetInputTest, PlainHttpStreamWithoutIcyHeaders)
 
 TEST_F(NetInputTest, FailuresToConnect)
 {
-    server_.route("/page", audiotest::textHandler("text/html", "<html><body>No radio here</body></html>"));
-    server_.route("/empty", audiotest::textHandler("audio/mpeg", ""));
+    server_.route("/page", radiotest::textHandler("text/html", "<html><body>No radio here</body></html>"));
+    server_.route("/empty", radiotest::textHandler("audio/mpeg", ""));
     EXPECT_FALSE(open("/missing"));  // 404
     EXPECT_FALSE(open("/page"));
     EXPECT_FALSE(open("/empty"));
@@ -169,7 +169,7 @@ TEST_F(NetInputTest, OnlyHttpUrlsAreOpened)
 
 TEST_F(NetInputTest, MetadataChangesAreReportedOnceEach)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
     auto input = open("/stream");
     ASSERT_TRUE(input);
     // Probing has already read several blocks: the first poll reports the
@@ -202,7 +202,7 @@ TEST_F(NetInputTest, EmptyAndRepeatedBlocksReportNothingNew)
     s.meta = [](std::size_t block) {
         return block % 2 ? std::string() : std::string("StreamTitle='Only';");
     };
-    server_.route("/stream", audiotest::icyStreamHandler(s));
+    server_.route("/stream", radiotest::icyStreamHandler(s));
     auto input = open("/stream");
     ASSERT_TRUE(input);
     const ReadResult r = readPackets(*input, 300);
@@ -226,7 +226,7 @@ TEST_F(NetInputTest, GarbageAndOversizedMetadataStayBounded)
         default: return std::string("StreamTitle='It''s';StreamUrl='';");
         }
     };
-    server_.route("/stream", audiotest::icyStreamHandler(s));
+    server_.route("/stream", radiotest::icyStreamHandler(s));
     auto input = open("/stream");
     ASSERT_TRUE(input);
     const ReadResult r = readPackets(*input, 400);
@@ -245,8 +245,8 @@ TEST_F(NetInputTest, GarbageAndOversizedMetadataStayBounded)
 
 TEST_F(NetInputTest, PlsEntriesAreTriedInOrder)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
-    server_.route("/list.pls", audiotest::textHandler(
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
+    server_.route("/list.pls", radiotest::textHandler(
                                    "audio/x-scpls", "[playlist]\r\nNumberOfEntries=3\r\nFile1="
                                        + server_.url("/dead") + "\r\nFile2=" + server_.url("/stream")
                                        + "\r\nFile3=" + server_.url("/never") + "\r\n"));
@@ -259,11 +259,11 @@ TEST_F(NetInputTest, PlsEntriesAreTriedInOrder)
 
 TEST_F(NetInputTest, M3uRecognisedByTypeOrByContent)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
     const std::string body = "#EXTM3U\n#EXTINF:-1,Loop\n" + server_.url("/stream") + "\n";
-    server_.route("/typed.m3u", audiotest::textHandler("audio/x-mpegurl", body));
-    server_.route("/bare", audiotest::textHandler("text/plain", server_.url("/stream") + "\r\n"));
-    server_.route("/untyped", audiotest::textHandler("", body));
+    server_.route("/typed.m3u", radiotest::textHandler("audio/x-mpegurl", body));
+    server_.route("/bare", radiotest::textHandler("text/plain", server_.url("/stream") + "\r\n"));
+    server_.route("/untyped", radiotest::textHandler("", body));
     for (const char *path : {"/typed.m3u", "/bare", "/untyped"}) {
         auto input = open(path);
         ASSERT_TRUE(input) << path;
@@ -273,8 +273,8 @@ TEST_F(NetInputTest, M3uRecognisedByTypeOrByContent)
 
 TEST_F(NetInputTest, PlaylistsAreNotFollowedWhenSwitchedOff)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
-    server_.route("/list.m3u", audiotest::textHandler("audio/x-mpegurl", server_.url("/stream") + "\n"));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
+    server_.route("/list.m3u", radiotest::textHandler("audio/x-mpegurl", server_.url("/stream") + "\n"));
     EXPECT_FALSE(open("/list.m3u", false));
     EXPECT_EQ(server_.requests(), (std::vector<std::string>{"/list.m3u"}));
     // A direct stream still opens with the switch off.
@@ -283,10 +283,10 @@ TEST_F(NetInputTest, PlaylistsAreNotFollowedWhenSwitchedOff)
 
 TEST_F(NetInputTest, PlaylistEntriesOtherThanHttpAreRefused)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
     server_.route("/local.pls",
-                  audiotest::textHandler("audio/x-scpls", "[playlist]\nFile1=file:///etc/passwd\n"));
-    server_.route("/mixed.m3u", audiotest::textHandler(
+                  radiotest::textHandler("audio/x-scpls", "[playlist]\nFile1=file:///etc/passwd\n"));
+    server_.route("/mixed.m3u", radiotest::textHandler(
                                     "audio/x-mpegurl", "file:///etc/passwd\n/etc/passwd\ntcp://127.0.0.1:"
                                         + std::to_string(server_.port()) + "\n" + server_.url("/stream") + "\n"));
     EXPECT_FALSE(open("/local.pls"));
@@ -299,30 +299,30 @@ TEST_F(NetInputTest, PlaylistEntriesOtherThanHttpAreRefused)
 
 TEST_F(NetInputTest, OversizedPlaylistsAreReadOnlyInPart)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
     std::string padding;
     while (padding.size() < 100 * 1024)
         padding += "#EXTINF:-1,padding padding padding padding padding padding\n";
     const std::string url = server_.url("/stream") + "\n";
-    server_.route("/early.m3u", audiotest::textHandler("audio/x-mpegurl", url + padding));
-    server_.route("/late.m3u", audiotest::textHandler("audio/x-mpegurl", padding + url));
+    server_.route("/early.m3u", radiotest::textHandler("audio/x-mpegurl", url + padding));
+    server_.route("/late.m3u", radiotest::textHandler("audio/x-mpegurl", padding + url));
     EXPECT_TRUE(open("/early.m3u"));
     EXPECT_FALSE(open("/late.m3u"));
 }
 
 TEST_F(NetInputTest, NestedPlaylistsEndAtTheDepthLimit)
 {
-    server_.route("/loop.m3u", audiotest::textHandler("audio/x-mpegurl", server_.url("/loop.m3u") + "\n"));
+    server_.route("/loop.m3u", radiotest::textHandler("audio/x-mpegurl", server_.url("/loop.m3u") + "\n"));
     EXPECT_FALSE(open("/loop.m3u"));
     EXPECT_LE(server_.requests().size(), 4u);
 }
 
 TEST_F(NetInputTest, RedirectsStayWithinHttp)
 {
-    server_.route("/stream", audiotest::icyStreamHandler(station()));
-    server_.route("/moved", audiotest::redirectHandler(server_.url("/stream")));
-    server_.route("/to-file", audiotest::redirectHandler("file:///etc/passwd"));
-    server_.route("/to-self", audiotest::redirectHandler(server_.url("/to-self")));
+    server_.route("/stream", radiotest::icyStreamHandler(station()));
+    server_.route("/moved", radiotest::redirectHandler(server_.url("/stream")));
+    server_.route("/to-file", radiotest::redirectHandler("file:///etc/passwd"));
+    server_.route("/to-self", radiotest::redirectHandler(server_.url("/to-self")));
     auto moved = open("/moved");
     ASSERT_TRUE(moved);
     EXPECT_EQ(readPackets(*moved, 20).packets, 20);
@@ -334,11 +334,11 @@ TEST_F(NetInputTest, DemuxerOpensNoLocalFiles)
 {
     // An HLS list is left to FFmpeg, which then opens the segments itself: a
     // segment on the local disk must stay closed, one over http plays.
-    server_.route("/seg.mp3", audiotest::textHandler("audio/mpeg", *mp3_));
+    server_.route("/seg.mp3", radiotest::textHandler("audio/mpeg", *mp3_));
     const std::string head = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:1.0,\n";
-    server_.route("/local.m3u8", audiotest::textHandler("application/vnd.apple.mpegurl",
+    server_.route("/local.m3u8", radiotest::textHandler("application/vnd.apple.mpegurl",
                                                         head + "file://" + dir_->path() + "/loop.mp3\n#EXT-X-ENDLIST\n"));
-    server_.route("/remote.m3u8", audiotest::textHandler("application/vnd.apple.mpegurl",
+    server_.route("/remote.m3u8", radiotest::textHandler("application/vnd.apple.mpegurl",
                                                          head + server_.url("/seg.mp3") + "\n#EXT-X-ENDLIST\n"));
     EXPECT_FALSE(open("/local.m3u8"));
     auto remote = open("/remote.m3u8");
@@ -353,10 +353,10 @@ TEST_F(NetInputTest, GarbageAnswersFailCleanly)
     std::string binary;
     for (int i = 0; i < 3000; ++i)
         binary.push_back(static_cast<char>((i * 131) % 256));
-    server_.route("/binary", audiotest::rawHandler(binary));
-    server_.route("/no-status", audiotest::rawHandler("hello\r\n\r\n"));
-    server_.route("/cut-head", audiotest::rawHandler("ICY 200 OK\r\nicy-name: Half"));
-    server_.route("/bad-metaint", audiotest::rawHandler("ICY 200 OK\r\nicy-metaint: -5\r\n\r\n" + binary));
+    server_.route("/binary", radiotest::rawHandler(binary));
+    server_.route("/no-status", radiotest::rawHandler("hello\r\n\r\n"));
+    server_.route("/cut-head", radiotest::rawHandler("ICY 200 OK\r\nicy-name: Half"));
+    server_.route("/bad-metaint", radiotest::rawHandler("ICY 200 OK\r\nicy-metaint: -5\r\n\r\n" + binary));
     for (const char *path : {"/binary", "/no-status", "/cut-head", "/bad-metaint"})
         EXPECT_FALSE(open(path)) << path;
 }
@@ -367,7 +367,7 @@ TEST_F(NetInputTest, OversizedHeadersAreBounded)
     s.headers.push_back("icy-description: " + std::string(20000, 'd'));
     for (int i = 0; i < 400; ++i)
         s.headers.push_back("icy-x-filler" + std::to_string(i) + ": " + std::string(60, 'f'));
-    server_.route("/big", audiotest::icyStreamHandler(s));
+    server_.route("/big", radiotest::icyStreamHandler(s));
     auto input = open("/big");
     ASSERT_TRUE(input);
     for (const std::string &tags : {input->icyTags(), input->httpTags()}) {
@@ -382,7 +382,7 @@ TEST_F(NetInputTest, DroppedConnectionEndsTheStream)
 {
     IcyStream s = station();
     s.dropAfter = 30000;
-    server_.route("/short", audiotest::icyStreamHandler(s));
+    server_.route("/short", radiotest::icyStreamHandler(s));
     auto input = open("/short");
     ASSERT_TRUE(input);
     const auto start = Clock::now();
@@ -397,7 +397,7 @@ TEST_F(NetInputTest, DroppedConnectionEndsTheStream)
 
 TEST_F(NetInputTest, SilentServerTimesOut)
 {
-    server_.route("/silent", audiotest::silentHandler());
+    server_.route("/silent", radiotest::silentHandler());
     const auto start = Clock::now();
     EXPECT_FALSE(open("/silent"));
     const auto waited = Clock::now() - start;
@@ -407,7 +407,7 @@ TEST_F(NetInputTest, SilentServerTimesOut)
 
 TEST_F(NetInputTest, AbortEndsAPendingConnectAtOnce)
 {
-    server_.route("/silent", audiotest::silentHandler());
+    server_.route("/silent", radiotest::silentHandler());
     std::thread aborter([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         abort_.store(true);
@@ -428,7 +428,7 @@ TEST_F(NetInputTest, AbortEndsAStalledRead)
 {
     // Sends a burst, then holds the connection open without sending more.
     const std::string audio = *mp3_;
-    server_.route("/stall", [audio](audiotest::Connection &c) {
+    server_.route("/stall", [audio](radiotest::Connection &c) {
         if (!c.sendAll("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"))
             return;
         for (int i = 0; i < 8; ++i) {

@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace audiotest {
+namespace radiotest {
 
 namespace {
 
@@ -336,4 +336,4 @@ std::string makeMp3(const std::string &dir, double seconds, int bitrateKbps)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-} // namespace audiotest
+} // namespace radiotest

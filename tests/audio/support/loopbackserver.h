@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace audiotest {
+namespace radiotest {
 
 class Connection {
 public:
@@ -116,4 +116,4 @@ private:
 // file's bytes; empty when ffmpeg fails.
 std::string makeMp3(const std::string &dir, double seconds, int bitrateKbps = 128);
 
-} // namespace audiotest
+} // namespace radiotest
