@@ -1,35 +1,350 @@
 #include "engine.h"
 
+#include "output.h"
+#include "spectrum.h"
+#include "stream.h"
+
+#include <cmath>
+#include <map>
+#include <mutex>
+
 namespace audio {
 
-class EngineImpl {};
+// Handles of every kind come from one counter, so a stale handle of one kind
+// can never name a live object of another.
+class EngineImpl {
+public:
+    std::shared_ptr<Stream> stream(Handle handle) const
+    {
+        std::lock_guard lock(mutex);
+        const auto it = streams.find(handle);
+        return it == streams.end() ? nullptr : it->second;
+    }
+
+    // The stream an effect sits on, with the effect's handle still valid.
+    std::shared_ptr<Stream> fxStream(Handle fx) const
+    {
+        std::lock_guard lock(mutex);
+        const auto it = effects.find(fx);
+        if (it == effects.end())
+            return nullptr;
+        const auto s = streams.find(it->second);
+        return s == streams.end() ? nullptr : s->second;
+    }
+
+    Handle nextHandle()
+    {
+        if (++counter == 0)
+            ++counter;
+        return counter;
+    }
+
+    Handle addStream(std::unique_ptr<Stream> made)
+    {
+        if (!made)
+            return 0;
+        std::shared_ptr<Stream> stream(std::move(made));
+        std::lock_guard lock(mutex);
+        if (!output || !output->add(stream.get()))
+            return 0;
+        streams.emplace(stream->handle(), stream);
+        return stream->handle();
+    }
+
+    std::shared_ptr<Stream> takeStream(Handle handle)
+    {
+        std::lock_guard lock(mutex);
+        const auto it = streams.find(handle);
+        if (it == streams.end())
+            return nullptr;
+        auto stream = it->second;
+        streams.erase(it);
+        std::erase_if(effects, [handle](const auto &e) { return e.second == handle; });
+        std::erase_if(syncs, [handle](const auto &s) { return s.second == handle; });
+        stream->abort();
+        output->remove(stream.get());
+        return stream;
+    }
+
+    mutable std::mutex mutex;
+    std::unique_ptr<Output> output;
+    std::map<Handle, std::shared_ptr<Stream>> streams;
+    std::map<Handle, Handle> effects;  // effect -> its stream
+    std::map<Handle, Handle> syncs;    // sync -> its stream
+    Handle counter = 0;
+    bool followPlaylists = false;
+    float volume = 1.0f;
+
+    mutable std::mutex spectrumMutex;
+    Spectrum spectrum;
+};
 
 Engine::Engine() : impl_(std::make_unique<EngineImpl>()) {}
-Engine::~Engine() = default;
 
-bool Engine::init(int, int, std::uint32_t) { return false; }
-bool Engine::free() { return false; }
-bool Engine::setConfig(Config, std::uint32_t) { return false; }
-bool Engine::setVolume(float) { return false; }
-float Engine::getVolume() const { return -1.0f; }
-Handle Engine::streamCreateFile(const std::string &, std::uint64_t, std::uint64_t, std::uint32_t) { return 0; }
-Handle Engine::wmaStreamCreateFile(const std::string &, std::uint64_t, std::uint64_t, std::uint32_t) { return 0; }
-Handle Engine::streamCreateUrl(const std::string &, std::uint64_t, std::uint32_t) { return 0; }
-bool Engine::streamFree(Handle) { return false; }
-bool Engine::channelPlay(Handle, bool) { return false; }
-bool Engine::channelStop(Handle) { return false; }
-Active Engine::channelIsActive(Handle) const { return Active::Stopped; }
-std::int64_t Engine::channelGetLength(Handle) const { return -1; }
-std::int64_t Engine::channelGetPosition(Handle) const { return -1; }
-bool Engine::channelSetPosition(Handle, std::int64_t) { return false; }
-double Engine::channelBytes2Seconds(Handle, std::int64_t) const { return -1.0; }
-std::int64_t Engine::channelSeconds2Bytes(Handle, double) const { return -1; }
-std::optional<std::string> Engine::channelGetTags(Handle, TagType) const { return std::nullopt; }
-Handle Engine::channelSetSync(Handle, SyncType, std::uint64_t, SyncProc) { return 0; }
-bool Engine::channelGetData(Handle, float *, std::uint32_t) const { return false; }
-Handle Engine::channelSetFx(Handle, FxType, int) { return 0; }
-bool Engine::channelRemoveFx(Handle, Handle) { return false; }
-bool Engine::fxGetParameters(Handle, ParamEq &) const { return false; }
-bool Engine::fxSetParameters(Handle, const ParamEq &) { return false; }
+Engine::~Engine()
+{
+    free();
+}
+
+bool Engine::init(int device, int frequency, std::uint32_t)
+{
+    // -1 and 1 both name the default output.
+    if ((device != -1 && device != 1) || frequency <= 0)
+        return false;
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->output)
+        return false;
+    impl_->output = Output::open(frequency);
+    if (!impl_->output)
+        return false;
+    impl_->output->setVolume(impl_->volume);
+    return true;
+}
+
+bool Engine::free()
+{
+    std::vector<Handle> open;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->output)
+            return false;
+        for (const auto &entry : impl_->streams)
+            open.push_back(entry.first);
+    }
+    for (const Handle handle : open)
+        streamFree(handle);
+    std::unique_ptr<Output> output;
+    {
+        std::lock_guard lock(impl_->mutex);
+        output = std::move(impl_->output);
+    }
+    return true;
+}
+
+bool Engine::setConfig(Config option, std::uint32_t value)
+{
+    if (option != Config::NetPlaylist)
+        return false;
+    std::lock_guard lock(impl_->mutex);
+    impl_->followPlaylists = value != 0;
+    return true;
+}
+
+bool Engine::setVolume(float volume)
+{
+    if (!std::isfinite(volume) || volume < 0.0f || volume > 1.0f)
+        return false;
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->output)
+        return false;
+    impl_->volume = volume;
+    impl_->output->setVolume(volume);
+    return true;
+}
+
+float Engine::getVolume() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->output ? impl_->volume : -1.0f;
+}
+
+Handle Engine::streamCreateFile(const std::string &path, std::uint64_t offset, std::uint64_t length, std::uint32_t)
+{
+    // A stream always covers the whole file.
+    if (offset != 0 || length != 0)
+        return 0;
+    int rate = 0;
+    Handle handle = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->output)
+            return 0;
+        rate = impl_->output->rate();
+        handle = impl_->nextHandle();
+    }
+    return impl_->addStream(Stream::openFile(path, MediaSource::Kind::Any, handle, rate));
+}
+
+Handle Engine::wmaStreamCreateFile(const std::string &path, std::uint64_t offset, std::uint64_t length,
+                                   std::uint32_t)
+{
+    if (offset != 0 || length != 0)
+        return 0;
+    int rate = 0;
+    Handle handle = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->output)
+            return 0;
+        rate = impl_->output->rate();
+        handle = impl_->nextHandle();
+    }
+    return impl_->addStream(Stream::openFile(path, MediaSource::Kind::Wma, handle, rate));
+}
+
+Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t)
+{
+    if (offset != 0)
+        return 0;
+    int rate = 0;
+    Handle handle = 0;
+    bool follow = false;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->output)
+            return 0;
+        rate = impl_->output->rate();
+        handle = impl_->nextHandle();
+        follow = impl_->followPlaylists;
+    }
+    // Connecting blocks; the engine stays usable from other threads meanwhile.
+    return impl_->addStream(Stream::openUrl(url, follow, handle, rate));
+}
+
+bool Engine::streamFree(Handle stream)
+{
+    // The last reference usually dies here, which joins the decoder thread.
+    return impl_->takeStream(stream) != nullptr;
+}
+
+bool Engine::channelPlay(Handle channel, bool restart)
+{
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return false;
+    stream->play(restart);
+    return true;
+}
+
+bool Engine::channelStop(Handle channel)
+{
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return false;
+    stream->pause();
+    return true;
+}
+
+Active Engine::channelIsActive(Handle channel) const
+{
+    const auto stream = impl_->stream(channel);
+    return stream && stream->active() ? Active::Playing : Active::Stopped;
+}
+
+std::int64_t Engine::channelGetLength(Handle channel) const
+{
+    const auto stream = impl_->stream(channel);
+    return stream ? stream->lengthBytes() : -1;
+}
+
+std::int64_t Engine::channelGetPosition(Handle channel) const
+{
+    const auto stream = impl_->stream(channel);
+    return stream ? stream->positionBytes() : -1;
+}
+
+bool Engine::channelSetPosition(Handle channel, std::int64_t bytes)
+{
+    const auto stream = impl_->stream(channel);
+    return stream && stream->setPositionBytes(bytes);
+}
+
+double Engine::channelBytes2Seconds(Handle channel, std::int64_t bytes) const
+{
+    const auto stream = impl_->stream(channel);
+    if (!stream || bytes < 0)
+        return -1.0;
+    return stream->bytesToSeconds(bytes);
+}
+
+std::int64_t Engine::channelSeconds2Bytes(Handle channel, double seconds) const
+{
+    const auto stream = impl_->stream(channel);
+    return stream ? stream->secondsToBytes(seconds) : -1;
+}
+
+std::optional<std::string> Engine::channelGetTags(Handle channel, TagType type) const
+{
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return std::nullopt;
+    return stream->tags(type);
+}
+
+Handle Engine::channelSetSync(Handle channel, SyncType type, std::uint64_t, SyncProc proc)
+{
+    if (type != SyncType::Meta || !proc)
+        return 0;
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return 0;
+    Handle sync = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        sync = impl_->nextHandle();
+        impl_->syncs.emplace(sync, channel);
+    }
+    stream->addMetaSync(sync, std::move(proc));
+    return sync;
+}
+
+bool Engine::channelGetData(Handle channel, float *buffer, std::uint32_t flags) const
+{
+    if (!buffer || flags != kDataFft512)
+        return false;
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return false;
+    float samples[Spectrum::kSize];
+    stream->recentMono(samples, Spectrum::kSize);
+    std::lock_guard lock(impl_->spectrumMutex);
+    impl_->spectrum.compute(samples, buffer);
+    return true;
+}
+
+Handle Engine::channelSetFx(Handle channel, FxType type, int priority)
+{
+    if (type != FxType::ParamEq)
+        return 0;
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return 0;
+    Handle fx = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        fx = impl_->nextHandle();
+        impl_->effects.emplace(fx, channel);
+    }
+    stream->addFx(fx, priority);
+    return fx;
+}
+
+bool Engine::channelRemoveFx(Handle channel, Handle fx)
+{
+    std::shared_ptr<Stream> stream;
+    {
+        std::lock_guard lock(impl_->mutex);
+        const auto it = impl_->effects.find(fx);
+        if (it == impl_->effects.end() || it->second != channel)
+            return false;
+        impl_->effects.erase(it);
+        const auto s = impl_->streams.find(channel);
+        if (s != impl_->streams.end())
+            stream = s->second;
+    }
+    return stream && stream->removeFx(fx);
+}
+
+bool Engine::fxGetParameters(Handle fx, ParamEq &params) const
+{
+    const auto stream = impl_->fxStream(fx);
+    return stream && stream->fxParams(fx, params);
+}
+
+bool Engine::fxSetParameters(Handle fx, const ParamEq &params)
+{
+    const auto stream = impl_->fxStream(fx);
+    return stream && stream->setFxParams(fx, params);
+}
 
 }  // namespace audio

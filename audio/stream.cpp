@@ -1,0 +1,476 @@
+#include "stream.h"
+
+#include "netinput.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace audio {
+
+namespace {
+
+// Small enough that a new equalizer setting is heard within a fifth of a
+// second, large enough to ride out a slow disk.
+constexpr double kFileBufferSeconds = 0.18;
+// Radio needs more slack against network jitter.
+constexpr double kUrlBufferSeconds = 1.5;
+constexpr auto kUrlPrebufferTimeout = std::chrono::seconds(10);
+constexpr auto kIdleWait = std::chrono::milliseconds(20);
+constexpr auto kFullWait = std::chrono::milliseconds(3);
+constexpr std::size_t kScratchFrames = 4096;
+constexpr std::size_t kMaxTagBytes = 16 * 1024;
+
+std::int64_t nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::size_t framesFor(double seconds, int rate)
+{
+    return static_cast<std::size_t>(seconds * rate);
+}
+
+}  // namespace
+
+Stream::Stream(Handle handle, int outputRate, std::size_t ringFrames)
+    : handle_(handle), outputRate_(outputRate), ringFrames_(ringFrames), scratch_(kScratchFrames * 2)
+{
+    for (auto &h : history_)
+        h.store(0.0f, std::memory_order_relaxed);
+}
+
+std::unique_ptr<Stream> Stream::openFile(const std::string &path, MediaSource::Kind kind, Handle handle,
+                                         int outputRate)
+{
+    auto source = MediaSource::openFile(path, kind);
+    if (!source)
+        return nullptr;
+    std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kFileBufferSeconds, outputRate)));
+    if (!stream->setUp(std::move(source)))
+        return nullptr;
+    return stream;
+}
+
+std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate)
+{
+    std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kUrlBufferSeconds, outputRate)));
+    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_);
+    if (!stream->net_)
+        return nullptr;
+    {
+        std::lock_guard lock(stream->tagsMutex_);
+        stream->httpTags_ = stream->net_->httpTags().substr(0, kMaxTagBytes);
+        stream->icyTags_ = stream->net_->icyTags().substr(0, kMaxTagBytes);
+    }
+    Stream *raw = stream.get();
+    auto source = MediaSource::openExternal(stream->net_->format(), [raw] { raw->pollMeta(); });
+    if (!source || !stream->setUp(std::move(source)) || !stream->waitForPrebuffer())
+        return nullptr;
+    return stream;
+}
+
+bool Stream::setUp(std::unique_ptr<MediaSource> source)
+{
+    source_ = std::move(source);
+    ringChannels_ = std::min(source_->channels(), 2);
+    ring_ = std::make_unique<RingBuffer>(ringFrames_, ringChannels_);
+    resetResampler();
+    if (!resampler_ && (source_->sampleRate() != outputRate_ || source_->channels() > 2))
+        return false;
+    worker_ = std::thread([this] { run(); });
+    return true;
+}
+
+Stream::~Stream()
+{
+    abort();
+    {
+        std::lock_guard lock(control_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    if (worker_.joinable())
+        worker_.join();
+    swr_free(&resampler_);
+}
+
+void Stream::abort()
+{
+    abort_.store(true);
+    wake_.notify_all();
+}
+
+bool Stream::waitForPrebuffer()
+{
+    const auto deadline = std::chrono::steady_clock::now() + kUrlPrebufferTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (failed_.load() || ended_.load())
+            return ring_->availableFrames() > 0;
+        if (ring_->availableFrames() >= ringFrames_ / 2)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return ring_->availableFrames() > 0;
+}
+
+// --- transport -------------------------------------------------------------
+
+void Stream::play(bool restart)
+{
+    if (restart && source_->seekable())
+        setPositionBytes(0);
+    playing_.store(true);
+    wake_.notify_all();
+}
+
+void Stream::pause()
+{
+    playing_.store(false);
+}
+
+bool Stream::active() const
+{
+    if (!playing_.load())
+        return false;
+    // Finished: everything decoded has gone out and been heard.
+    return !(ended_.load() && !seekPending_.load() && ring_->availableFrames() == 0
+             && heardOutputFrames() >= consumed_.load());
+}
+
+std::int64_t Stream::lengthBytes() const
+{
+    const std::int64_t frames = source_->lengthFrames();
+    return frames < 0 ? -1 : frames * bytesPerFrame();
+}
+
+std::int64_t Stream::positionBytes() const
+{
+    if (seekPending_.load()) {
+        std::lock_guard lock(control_);
+        if (seekRequest_ != seekDone_)
+            return seekTarget_ * bytesPerFrame();
+    }
+    return sourceFrames(heardOutputFrames()) * bytesPerFrame();
+}
+
+bool Stream::setPositionBytes(std::int64_t bytes)
+{
+    if (!source_->seekable() || bytes < 0)
+        return false;
+    const std::int64_t length = source_->lengthFrames();
+    const std::int64_t frame = bytes / bytesPerFrame();
+    if (length >= 0 && frame > length)
+        return false;
+    {
+        std::lock_guard lock(control_);
+        seekTarget_ = frame;
+        ++seekRequest_;
+        seekPending_.store(true);
+    }
+    wake_.notify_all();
+    return true;
+}
+
+double Stream::bytesToSeconds(std::int64_t bytes) const
+{
+    return static_cast<double>(bytes / bytesPerFrame()) / sampleRate();
+}
+
+std::int64_t Stream::secondsToBytes(double seconds) const
+{
+    if (!std::isfinite(seconds) || seconds < 0)
+        return -1;
+    return static_cast<std::int64_t>(seconds * sampleRate()) * bytesPerFrame();
+}
+
+// --- position --------------------------------------------------------------
+
+void Stream::publishPosition(std::int64_t consumed, std::int64_t chunk)
+{
+    sequence_.fetch_add(1, std::memory_order_acq_rel);
+    consumed_.store(consumed, std::memory_order_relaxed);
+    chunk_.store(chunk, std::memory_order_relaxed);
+    chunkTime_.store(nowNs(), std::memory_order_relaxed);
+    sequence_.fetch_add(1, std::memory_order_release);
+}
+
+std::int64_t Stream::heardOutputFrames() const
+{
+    std::int64_t consumed = 0, chunk = 0, at = 0;
+    for (;;) {
+        const std::uint32_t before = sequence_.load(std::memory_order_acquire);
+        consumed = consumed_.load(std::memory_order_relaxed);
+        chunk = chunk_.load(std::memory_order_relaxed);
+        at = chunkTime_.load(std::memory_order_relaxed);
+        if (!(before & 1) && sequence_.load(std::memory_order_acquire) == before)
+            break;
+        std::this_thread::yield();
+    }
+    // The latest chunk is heard gradually over its own duration.
+    const std::int64_t elapsed = std::max<std::int64_t>(0, nowNs() - at);
+    const std::int64_t played = std::min(chunk, elapsed * outputRate_ / 1'000'000'000);
+    return consumed - chunk + played;
+}
+
+std::int64_t Stream::sourceFrames(std::int64_t outputFrames) const
+{
+    return base_.load() + outputFrames * sampleRate() / outputRate_;
+}
+
+// --- output side -----------------------------------------------------------
+
+void Stream::mixInto(float *out, std::size_t frames)
+{
+    if (!playing_.load(std::memory_order_relaxed) || seekPending_.load(std::memory_order_relaxed))
+        return;
+    std::unique_lock lock(mix_, std::try_to_lock);
+    if (!lock.owns_lock())
+        return;
+    std::size_t total = 0;
+    std::size_t w = historyWrite_.load(std::memory_order_relaxed);
+    while (total < frames) {
+        const std::size_t want = std::min(frames - total, kScratchFrames);
+        const std::size_t got = ring_->read(scratch_.data(), want);
+        float *dst = out + total * 2;
+        for (std::size_t i = 0; i < got; ++i) {
+            const float l = scratch_[i * static_cast<std::size_t>(ringChannels_)];
+            const float r = ringChannels_ == 2 ? scratch_[i * 2 + 1] : l;
+            dst[i * 2] += l;
+            dst[i * 2 + 1] += r;
+            history_[w++ % kHistory].store(0.5f * (l + r), std::memory_order_relaxed);
+        }
+        total += got;
+        if (got < want)
+            break;
+    }
+    // A dry buffer is heard as silence.
+    for (std::size_t i = total; i < frames; ++i)
+        history_[w++ % kHistory].store(0.0f, std::memory_order_relaxed);
+    historyWrite_.store(w, std::memory_order_release);
+    publishPosition(consumed_.load(std::memory_order_relaxed) + static_cast<std::int64_t>(total),
+                    static_cast<std::int64_t>(total));
+}
+
+void Stream::recentMono(float *dst, std::size_t count) const
+{
+    count = std::min(count, kHistory);
+    const std::size_t end = historyWrite_.load(std::memory_order_acquire);
+    for (std::size_t i = 0; i < count; ++i)
+        dst[i] = history_[(end + kHistory - count + i) % kHistory].load(std::memory_order_relaxed);
+}
+
+// --- decoder thread --------------------------------------------------------
+
+void Stream::run()
+{
+    std::vector<float> block, converted;
+    for (;;) {
+        {
+            std::unique_lock lock(control_);
+            if (quit_)
+                return;
+            if (seekRequest_ != seekDone_) {
+                lock.unlock();
+                applySeek();
+                continue;
+            }
+            if (ended_.load() || failed_.load()) {
+                wake_.wait_for(lock, kIdleWait);
+                continue;
+            }
+        }
+        if (abort_.load())
+            return;
+        const bool more = source_->read(block);
+        if (!more)
+            block.clear();
+        applyFx(block);
+        if (!resample(block, converted, !more)) {
+            failed_.store(true);
+            continue;
+        }
+        if (!pushAll(converted))
+            continue;  // a seek or the end of the stream interrupted
+        if (!more)
+            ended_.store(true);
+    }
+}
+
+bool Stream::pushAll(const std::vector<float> &frames)
+{
+    const auto channels = static_cast<std::size_t>(ringChannels_);
+    std::size_t done = 0;
+    const std::size_t count = frames.size() / channels;
+    while (done < count) {
+        done += ring_->write(frames.data() + done * channels, count - done);
+        if (done == count)
+            break;
+        std::unique_lock lock(control_);
+        if (quit_ || seekRequest_ != seekDone_)
+            return false;
+        wake_.wait_for(lock, kFullWait);
+    }
+    return true;
+}
+
+void Stream::applySeek()
+{
+    std::int64_t target = 0;
+    std::uint64_t request = 0;
+    {
+        std::lock_guard lock(control_);
+        target = seekTarget_;
+        request = seekRequest_;
+    }
+    source_->seek(target);
+    resetResampler();
+    {
+        std::lock_guard lock(mix_);
+        ring_->clear();
+        base_.store(source_->position());
+        publishPosition(0, 0);
+    }
+    ended_.store(false);
+    std::lock_guard lock(control_);
+    seekDone_ = request;
+    if (seekDone_ == seekRequest_)
+        seekPending_.store(false);
+}
+
+void Stream::applyFx(std::vector<float> &block)
+{
+    std::lock_guard lock(fxMutex_);
+    const std::size_t frames = block.size() / static_cast<std::size_t>(channels());
+    for (auto &slot : fx_)
+        slot.band.process(block.data(), frames);
+    std::erase_if(fx_, [](const FxSlot &slot) { return slot.removed && slot.band.fadedOut(); });
+}
+
+void Stream::resetResampler()
+{
+    swr_free(&resampler_);
+    if (source_->sampleRate() == outputRate_ && source_->channels() <= 2)
+        return;  // passes straight through
+    AVChannelLayout in, out;
+    av_channel_layout_default(&in, source_->channels());
+    av_channel_layout_default(&out, ringChannels_);
+    if (swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_FLT, outputRate_, &in, AV_SAMPLE_FMT_FLT,
+                            source_->sampleRate(), 0, nullptr)
+            < 0
+        || swr_init(resampler_) < 0)
+        swr_free(&resampler_);
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+}
+
+bool Stream::resample(const std::vector<float> &in, std::vector<float> &out, bool drain)
+{
+    if (!resampler_) {
+        out = in;
+        return true;
+    }
+    const int inFrames = static_cast<int>(in.size()) / source_->channels();
+    const int capacity = swr_get_out_samples(resampler_, inFrames) + 64;
+    out.resize(static_cast<std::size_t>(capacity) * static_cast<std::size_t>(ringChannels_));
+    auto *dst = reinterpret_cast<std::uint8_t *>(out.data());
+    const auto *src = reinterpret_cast<const std::uint8_t *>(in.data());
+    const int got = swr_convert(resampler_, &dst, capacity, inFrames > 0 ? &src : nullptr, drain && inFrames == 0 ? 0 : inFrames);
+    if (got < 0)
+        return false;
+    out.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(ringChannels_));
+    return true;
+}
+
+// --- effects, syncs and tags -----------------------------------------------
+
+void Stream::addFx(Handle fx, int priority)
+{
+    std::lock_guard lock(fxMutex_);
+    // Higher priority runs first; equal priorities keep their order.
+    auto at = std::find_if(fx_.begin(), fx_.end(), [priority](const FxSlot &s) { return s.priority < priority; });
+    fx_.insert(at, FxSlot{fx, priority, PeakingBand(sampleRate(), channels(), ParamEq{}), false});
+}
+
+bool Stream::removeFx(Handle fx)
+{
+    std::lock_guard lock(fxMutex_);
+    for (auto &slot : fx_) {
+        if (slot.handle == fx && !slot.removed) {
+            slot.removed = true;
+            slot.band.fadeOut();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Stream::fxParams(Handle fx, ParamEq &params) const
+{
+    std::lock_guard lock(fxMutex_);
+    for (const auto &slot : fx_) {
+        if (slot.handle == fx && !slot.removed) {
+            params = slot.band.params();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Stream::setFxParams(Handle fx, const ParamEq &params)
+{
+    std::lock_guard lock(fxMutex_);
+    for (auto &slot : fx_) {
+        if (slot.handle == fx && !slot.removed) {
+            slot.band.setParams(params);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Stream::addMetaSync(Handle sync, SyncProc proc)
+{
+    std::lock_guard lock(tagsMutex_);
+    syncs_.emplace_back(sync, std::move(proc));
+}
+
+std::optional<std::string> Stream::tags(TagType type) const
+{
+    std::lock_guard lock(tagsMutex_);
+    const std::string *text = nullptr;
+    switch (type) {
+    case TagType::Http: text = &httpTags_; break;
+    case TagType::Icy: text = &icyTags_; break;
+    case TagType::Meta: text = &meta_; break;
+    }
+    if (!text || text->empty())
+        return std::nullopt;
+    return *text;
+}
+
+void Stream::pollMeta()
+{
+    std::string text;
+    if (!net_ || !net_->pollMeta(text))
+        return;
+    std::vector<std::pair<Handle, SyncProc>> syncs;
+    {
+        std::lock_guard lock(tagsMutex_);
+        meta_ = text.substr(0, kMaxTagBytes);
+        syncs = syncs_;
+    }
+    for (const auto &[sync, proc] : syncs)
+        if (proc)
+            proc(sync, handle_);
+}
+
+}  // namespace audio
