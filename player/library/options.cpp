@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -14,15 +16,21 @@ constexpr QLatin1StringView LineEnd{"\r\n"};
 // A CR, LF or NUL inside an entry would split or cut the stored text and, in
 // a song store, shift every following row by a column. Such characters never
 // belong in a line, so they are stored as spaces.
-QString storableEntry(const QString &entry)
+bool breaksLine(QChar c)
 {
-    QString clean = entry;
-    for (QChar &c : clean) {
-        const char16_t u = c.unicode();
-        if (u == u'\r' || u == u'\n' || u == u'\0')
-            c = u' ';
+    return c == u'\r' || c == u'\n' || c == u'\0';
+}
+
+void appendStorable(QString &out, const QString &entry)
+{
+    const qsizetype start = out.size();
+    out += entry;
+    if (std::none_of(entry.cbegin(), entry.cend(), breaksLine))
+        return;
+    for (qsizetype k = start; k < out.size(); ++k) {
+        if (breaksLine(out.at(k)))
+            out[k] = u' ';
     }
-    return clean;
 }
 
 } // namespace
@@ -51,7 +59,7 @@ QString TStringListC::text() const
     QString result;
     result.reserve(length);
     for (const QString &entry : *this) {
-        result += storableEntry(entry);
+        appendStorable(result, entry);
         result += LineEnd;
     }
     return result;
