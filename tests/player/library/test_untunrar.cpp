@@ -112,13 +112,17 @@ TEST_F(Archives, Rar5ArchivesListAndExtractTheSameWay)
     ASSERT_TRUE(writeRar5(path, {{"Band - One.mp3", QByteArray(2048, 'o')},
                                  {"sub", {}, true},
                                  {"sub/two.mp3", second},
-                                 {"sub/readme.txt", QByteArray(10, 'r')}}));
+                                 {"sub/readme.txt", QByteArray(10, 'r')},
+                                 {u"Motörhead - Café.ogg"_s.toUtf8(), QByteArray(1024, 'm')}}));
     const TFileRARInfos rows = unrar_.listArchive(path);
-    EXPECT_EQ(rows.filename, QStringList({u"Band - One.mp3"_s, u"sub/two.mp3"_s}));
-    EXPECT_EQ(rows.title, QStringList({u"One"_s, u"Second"_s}));
-    EXPECT_EQ(rows.artist, QStringList({u"Band"_s, QString()}));
-    EXPECT_EQ(rows.album, QStringList({QString(), u"Five"_s}));
-    EXPECT_EQ(rows.sizeColumn, QStringList({u"2"_s, u"2"_s}));
+    EXPECT_EQ(rows.filename,
+              QStringList({u"Band - One.mp3"_s, u"sub/two.mp3"_s, u"Motörhead - Café.ogg"_s}));
+    EXPECT_EQ(rows.title, QStringList({u"One"_s, u"Second"_s, u"Café"_s}));
+    EXPECT_EQ(rows.artist, QStringList({u"Band"_s, QString(), u"Motörhead"_s}));
+    EXPECT_EQ(rows.album, QStringList({QString(), u"Five"_s, QString()}));
+    EXPECT_EQ(rows.sizeColumn, QStringList({u"2"_s, u"2"_s, u"1"_s}));
+    ASSERT_TRUE(extract(path, u"Motörhead - Café.ogg"_s));
+    EXPECT_EQ(readAll(scratch()), QByteArray(1024, 'm'));
     ASSERT_TRUE(extract(path, u"Band - One.mp3"_s));
     EXPECT_EQ(readAll(scratch()), QByteArray(2048, 'o'));
 }
