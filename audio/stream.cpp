@@ -228,13 +228,13 @@ std::int64_t Stream::sourceFrames(std::int64_t outputFrames) const
 
 // --- output side -----------------------------------------------------------
 
-void Stream::mixInto(float *out, std::size_t frames)
+std::size_t Stream::mixInto(float *out, std::size_t frames)
 {
     if (!playing_.load(std::memory_order_relaxed) || seekPending_.load(std::memory_order_relaxed))
-        return;
+        return 0;
     std::unique_lock lock(mix_, std::try_to_lock);
     if (!lock.owns_lock())
-        return;
+        return 0;
     std::size_t total = 0;
     std::size_t w = historyWrite_.load(std::memory_order_relaxed);
     while (total < frames) {
@@ -258,6 +258,7 @@ void Stream::mixInto(float *out, std::size_t frames)
     historyWrite_.store(w, std::memory_order_release);
     publishPosition(consumed_.load(std::memory_order_relaxed) + static_cast<std::int64_t>(total),
                     static_cast<std::int64_t>(total));
+    return total;
 }
 
 void Stream::recentMono(float *dst, std::size_t count) const

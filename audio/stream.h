@@ -61,8 +61,8 @@ public:
     std::optional<std::string> tags(TagType type) const;
 
     // Output side, called from the audio callback only: adds this stream's
-    // next frames to `out` (stereo). Never blocks.
-    void mixInto(float *out, std::size_t frames);
+    // next frames to `out` (stereo) and returns how many it had. Never blocks.
+    std::size_t mixInto(float *out, std::size_t frames);
     // The newest Spectrum-sized block of what this stream sent to the output,
     // as a mono mix.
     void recentMono(float *dst, std::size_t count) const;
