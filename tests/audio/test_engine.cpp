@@ -1,0 +1,334 @@
+// The engine as the player uses it, through the dummy (or disk) output.
+
+#include "engine.h"
+#include "fixtures/mediafiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <algorithm>
+#include <thread>
+
+using audio::Active;
+using audio::Engine;
+using audiotest::Format;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr std::int64_t kStereoFrame = 4;  // 16-bit stereo
+
+// Sets an environment variable for one test and puts the old value back.
+class EnvOverride {
+public:
+    EnvOverride(const char *name, const std::string &value) : name_(name)
+    {
+        if (const char *old = std::getenv(name))
+            old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvOverride()
+    {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    std::optional<std::string> old_;
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(engine_.init(-1, kRate, 0)); }
+    audio::Handle open(const std::string &path)
+    {
+        return engine_.streamCreateFile(path, 0, 0, audio::kSampleFx);
+    }
+    double seconds(audio::Handle h) { return engine_.channelBytes2Seconds(h, engine_.channelGetPosition(h)); }
+
+    audiotest::TempDir dir_;
+    Engine engine_;
+};
+
+TEST(EngineDevice, InitFailsCleanlyWithoutADevice)
+{
+    EnvOverride driver("SDL_AUDIODRIVER", "no_such_driver");
+    Engine engine;
+    EXPECT_FALSE(engine.init(-1, kRate, 0));
+    EXPECT_FALSE(engine.free());
+    EXPECT_EQ(engine.streamCreateFile("/nonexistent.mp3", 0, 0, 0), 0u);
+    EXPECT_FALSE(engine.setVolume(0.5f));
+}
+
+TEST(EngineDevice, InitFreeAndInitAgain)
+{
+    Engine engine;
+    EXPECT_FALSE(engine.init(7, kRate, 0));  // no such device
+    ASSERT_TRUE(engine.init(-1, kRate, 0));
+    EXPECT_FALSE(engine.init(-1, kRate, 0));  // already running
+    EXPECT_TRUE(engine.free());
+    EXPECT_FALSE(engine.free());
+    ASSERT_TRUE(engine.init(-1, kRate, 0));
+    EXPECT_TRUE(engine.free());
+}
+
+TEST(EngineDevice, FreeReleasesOpenStreams)
+{
+    audiotest::TempDir dir;
+    Engine engine;
+    ASSERT_TRUE(engine.init(-1, kRate, 0));
+    const auto h = engine.streamCreateFile(audiotest::writeChirp(dir, "a", Format::Wav, 1.0), 0, 0, 0);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(engine.channelPlay(h, true));
+    EXPECT_TRUE(engine.free());
+    EXPECT_EQ(engine.channelGetLength(h), -1);
+    EXPECT_FALSE(engine.streamFree(h));
+}
+
+TEST_F(EngineTest, VolumeStaysInRange)
+{
+    EXPECT_FLOAT_EQ(engine_.getVolume(), 1.0f);
+    EXPECT_TRUE(engine_.setVolume(0.37f));
+    EXPECT_FLOAT_EQ(engine_.getVolume(), 0.37f);
+    EXPECT_FALSE(engine_.setVolume(1.5f));
+    EXPECT_FALSE(engine_.setVolume(-0.1f));
+    EXPECT_FALSE(engine_.setVolume(std::nanf("")));
+    EXPECT_FLOAT_EQ(engine_.getVolume(), 0.37f);
+}
+
+TEST_F(EngineTest, WavLengthsAndConversionsAreExact)
+{
+    const auto h = open(audiotest::writeChirp(dir_, "a", Format::Wav, 1.5));
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(engine_.channelGetLength(h), 66150 * kStereoFrame);
+    EXPECT_DOUBLE_EQ(engine_.channelBytes2Seconds(h, engine_.channelGetLength(h)), 1.5);
+    EXPECT_EQ(engine_.channelSeconds2Bytes(h, 0.75), 33075 * kStereoFrame);
+    EXPECT_EQ(engine_.channelSeconds2Bytes(h, 1.0), kRate * kStereoFrame);
+    EXPECT_DOUBLE_EQ(engine_.channelBytes2Seconds(h, kRate * kStereoFrame), 1.0);
+    EXPECT_EQ(engine_.channelSeconds2Bytes(h, -1.0), -1);
+    EXPECT_LT(engine_.channelBytes2Seconds(h, -4), 0.0);
+    // Unplayed, the position is exactly where it was put.
+    EXPECT_EQ(engine_.channelGetPosition(h), 0);
+    ASSERT_TRUE(engine_.channelSetPosition(h, 12345 * kStereoFrame));
+    EXPECT_EQ(engine_.channelGetPosition(h), 12345 * kStereoFrame);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(engine_.channelGetPosition(h), 12345 * kStereoFrame);
+    EXPECT_FALSE(engine_.channelSetPosition(h, 70000 * kStereoFrame));  // beyond the end
+    EXPECT_FALSE(engine_.channelSetPosition(h, -4));
+}
+
+TEST_F(EngineTest, MonoAndOtherRatesKeepTheirOwnByteFormat)
+{
+    const auto mono = open(audiotest::writeChirp(dir_, "m", Format::Wav, 2.0, 22050, 1));
+    ASSERT_NE(mono, 0u);
+    EXPECT_EQ(engine_.channelGetLength(mono), 2 * 22050 * 2);
+    EXPECT_DOUBLE_EQ(engine_.channelBytes2Seconds(mono, 22050 * 2), 1.0);
+    EXPECT_EQ(engine_.channelSeconds2Bytes(mono, 0.5), 11025 * 2);
+}
+
+TEST_F(EngineTest, PlayingMovesThePositionAndPauseHoldsIt)
+{
+    const auto h = open(audiotest::writeChirp(dir_, "a", Format::Mp3, 5.0));
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(engine_.channelIsActive(h), Active::Stopped);
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    EXPECT_EQ(engine_.channelIsActive(h), Active::Playing);
+    std::this_thread::sleep_for(600ms);
+    const double played = seconds(h);
+    EXPECT_GT(played, 0.3);
+    EXPECT_LT(played, 1.0);
+
+    ASSERT_TRUE(engine_.channelStop(h));
+    EXPECT_EQ(engine_.channelIsActive(h), Active::Stopped);
+    std::this_thread::sleep_for(100ms);  // the last chunk plays out
+    const auto paused = engine_.channelGetPosition(h);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(engine_.channelGetPosition(h), paused);
+
+    ASSERT_TRUE(engine_.channelPlay(h, false));  // resume
+    std::this_thread::sleep_for(400ms);
+    const double resumed = seconds(h);
+    EXPECT_GT(resumed, engine_.channelBytes2Seconds(h, paused) + 0.2);
+    EXPECT_LT(resumed, engine_.channelBytes2Seconds(h, paused) + 0.7);
+
+    ASSERT_TRUE(engine_.channelPlay(h, true));  // new song: from the start
+    EXPECT_LT(seconds(h), 0.1);
+}
+
+TEST_F(EngineTest, SeekWhilePlayingContinuesFromThere)
+{
+    const auto h = open(audiotest::writeChirp(dir_, "a", Format::Ogg, 6.0));
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, 4.0)));
+    EXPECT_NEAR(seconds(h), 4.0, 0.001);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(seconds(h), 4.1);
+    EXPECT_LT(seconds(h), 4.6);
+    ASSERT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, 1.0)));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_GT(seconds(h), 1.0);
+    EXPECT_LT(seconds(h), 1.5);
+}
+
+TEST_F(EngineTest, PositionStopsAtTheEndOfTheSong)
+{
+    const auto h = open(audiotest::writeChirp(dir_, "short", Format::Wav, 0.4));
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    std::this_thread::sleep_for(900ms);
+    const auto end = engine_.channelGetPosition(h);
+    EXPECT_EQ(end, engine_.channelGetLength(h));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(engine_.channelGetPosition(h), end);
+    EXPECT_EQ(engine_.channelIsActive(h), Active::Stopped);
+    // Rewound, it plays again.
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    std::this_thread::sleep_for(150ms);
+    EXPECT_LT(engine_.channelGetPosition(h), end);
+    EXPECT_EQ(engine_.channelIsActive(h), Active::Playing);
+}
+
+TEST_F(EngineTest, EveryFormatOpensAndReportsItsLength)
+{
+    for (const Format f : {Format::Wav, Format::Mp3, Format::Mp3VbrNoXing, Format::Mp2, Format::Ogg}) {
+        const auto h = open(audiotest::writeChirp(dir_, audiotest::formatName(f), f, 3.0));
+        ASSERT_NE(h, 0u) << audiotest::formatName(f);
+        EXPECT_NEAR(engine_.channelBytes2Seconds(h, engine_.channelGetLength(h)), 3.0, 0.06)
+            << audiotest::formatName(f);
+        EXPECT_EQ(engine_.wmaStreamCreateFile(dir_.file(std::string(audiotest::formatName(f)) + audiotest::extension(f)), 0, 0, 0), 0u);
+        EXPECT_TRUE(engine_.streamFree(h));
+    }
+    const auto wma = engine_.wmaStreamCreateFile(audiotest::writeChirp(dir_, "w", Format::Wma, 3.0), 0, 0, 0);
+    ASSERT_NE(wma, 0u);
+    EXPECT_NEAR(engine_.channelBytes2Seconds(wma, engine_.channelGetLength(wma)), 3.0, 0.06);
+}
+
+TEST_F(EngineTest, BadFilesGiveNoHandle)
+{
+    EXPECT_EQ(open(dir_.file("missing.mp3")), 0u);
+    audiotest::writeBytes(dir_.file("bad.mp3"), std::string(5000, '\x55'));
+    EXPECT_EQ(open(dir_.file("bad.mp3")), 0u);
+    EXPECT_EQ(engine_.wmaStreamCreateFile(dir_.file("bad.mp3"), 0, 0, 0), 0u);
+    const auto good = audiotest::writeChirp(dir_, "g", Format::Wav, 0.5);
+    EXPECT_EQ(engine_.streamCreateFile(good, 100, 0, 0), 0u);  // parts of files are not offered
+}
+
+TEST_F(EngineTest, InvalidHandlesFailHarmlessly)
+{
+    const auto h = open(audiotest::writeChirp(dir_, "a", Format::Wav, 0.5));
+    ASSERT_NE(h, 0u);
+    const auto fx = engine_.channelSetFx(h, audio::FxType::ParamEq, 1);
+    ASSERT_NE(fx, 0u);
+    ASSERT_TRUE(engine_.streamFree(h));
+    float data[256];
+    audio::ParamEq p;
+    for (const audio::Handle bad : {audio::Handle{0}, h, fx, audio::Handle{987654}}) {
+        EXPECT_FALSE(engine_.streamFree(bad));
+        EXPECT_FALSE(engine_.channelPlay(bad, true));
+        EXPECT_FALSE(engine_.channelStop(bad));
+        EXPECT_EQ(engine_.channelIsActive(bad), Active::Stopped);
+        EXPECT_EQ(engine_.channelGetLength(bad), -1);
+        EXPECT_EQ(engine_.channelGetPosition(bad), -1);
+        EXPECT_FALSE(engine_.channelSetPosition(bad, 0));
+        EXPECT_LT(engine_.channelBytes2Seconds(bad, 0), 0.0);
+        EXPECT_EQ(engine_.channelSeconds2Bytes(bad, 1.0), -1);
+        EXPECT_FALSE(engine_.channelGetTags(bad, audio::TagType::Meta));
+        EXPECT_EQ(engine_.channelSetSync(bad, audio::SyncType::Meta, 0, [](audio::Handle, audio::Handle) {}), 0u);
+        EXPECT_FALSE(engine_.channelGetData(bad, data, audio::kDataFft512));
+        EXPECT_EQ(engine_.channelSetFx(bad, audio::FxType::ParamEq, 1), 0u);
+        EXPECT_FALSE(engine_.channelRemoveFx(bad, fx));
+        EXPECT_FALSE(engine_.fxGetParameters(bad, p));
+        EXPECT_FALSE(engine_.fxSetParameters(bad, p));
+    }
+}
+
+TEST_F(EngineTest, EffectHandlesBelongToTheirStream)
+{
+    const auto a = open(audiotest::writeChirp(dir_, "a", Format::Wav, 0.5));
+    const auto b = open(audiotest::writeChirp(dir_, "b", Format::Wav, 0.5));
+    const auto fx = engine_.channelSetFx(a, audio::FxType::ParamEq, 1);
+    ASSERT_NE(fx, 0u);
+    ASSERT_TRUE(engine_.fxSetParameters(fx, audio::ParamEq{500.0f, 18.0f, 6.0f}));
+    audio::ParamEq p;
+    ASSERT_TRUE(engine_.fxGetParameters(fx, p));
+    EXPECT_EQ(p.center, 500.0f);
+    EXPECT_EQ(p.gain, 6.0f);
+    EXPECT_FALSE(engine_.channelRemoveFx(b, fx));
+    EXPECT_TRUE(engine_.channelRemoveFx(a, fx));
+    EXPECT_FALSE(engine_.fxGetParameters(fx, p));
+    EXPECT_FALSE(engine_.channelRemoveFx(a, fx));
+}
+
+TEST_F(EngineTest, FileStreamsHaveNoTags)
+{
+    const auto h = open(audiotest::writeChirp(dir_, "a", Format::Mp3, 0.5));
+    for (const auto type : {audio::TagType::Meta, audio::TagType::Http, audio::TagType::Icy})
+        EXPECT_FALSE(engine_.channelGetTags(h, type));
+    EXPECT_TRUE(engine_.setConfig(audio::Config::NetPlaylist, 1));
+}
+
+TEST_F(EngineTest, SpectrumShowsWhatIsPlaying)
+{
+    const auto h = open(audiotest::writeSine(dir_, "k", Format::Wav, 3.0, 1000.0, 1.0));
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    std::this_thread::sleep_for(400ms);
+    float bins[256];
+    ASSERT_TRUE(engine_.channelGetData(h, bins, audio::kDataFft512));
+    const auto peak = std::max_element(bins, bins + 256) - bins;
+    EXPECT_EQ(peak, 12);
+    EXPECT_GT(bins[peak], 0.8f);
+    EXPECT_LT(bins[peak], 1.05f);
+    EXPECT_FALSE(engine_.channelGetData(h, bins, 0x80000003));
+    EXPECT_FALSE(engine_.channelGetData(h, nullptr, audio::kDataFft512));
+}
+
+TEST(EngineCapture, OutputCarriesTheSongScaledByTheVolume)
+{
+    audiotest::TempDir dir;
+    const std::string capture = dir.file("out.raw");
+    EnvOverride driver("SDL_AUDIODRIVER", "disk");
+    EnvOverride file("SDL_DISKAUDIOFILE", capture);
+    EnvOverride delay("SDL_DISKAUDIODELAY", "0");
+    const auto path = audiotest::writeChirp(dir, "c", Format::Wav, 1.0);
+    const auto source = audiotest::readWavSamples(path);
+    ASSERT_EQ(source.size(), 2u * kRate);
+    {
+        Engine engine;
+        ASSERT_TRUE(engine.init(-1, kRate, 0));
+        ASSERT_TRUE(engine.setVolume(0.5f));
+        const auto h = engine.streamCreateFile(path, 0, 0, 0);
+        ASSERT_TRUE(engine.channelPlay(h, true));
+        std::this_thread::sleep_for(1500ms);
+    }
+    std::ifstream in(capture, std::ios::binary);
+    std::vector<float> out;
+    float v;
+    while (in.read(reinterpret_cast<char *>(&v), sizeof v))
+        out.push_back(v);
+    // The disk device runs faster than the decoder: gaps of silence fall
+    // between pieces of the song. Every sound sample must be half the source
+    // sample at the same place, in order.
+    std::size_t matched = 0, next = 0;
+    for (const float s : out) {
+        if (s == 0.0f && (next >= source.size() || source[next] != 0))
+            continue;
+        if (next >= source.size())
+            break;
+        ASSERT_NEAR(s, 0.5f * static_cast<float>(source[next]) / 32768.0f, 1e-4) << "sample " << next;
+        ++next;
+        ++matched;
+    }
+    EXPECT_EQ(matched, source.size());
+}
+
+}  // namespace
