@@ -43,7 +43,7 @@ QByteArray song(const QByteArray &title, const QByteArray &album = {},
     return bytes;
 }
 
-class Archives : public ::testing::Test
+class UnRarArchives : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -80,7 +80,7 @@ protected:
 
 } // namespace
 
-TEST_F(Archives, ListsAcceptedMembersInOrderWithTagsAndSizes)
+TEST_F(UnRarArchives, ListsAcceptedMembersInOrderWithTagsAndSizes)
 {
     const QByteArray third = song("Third Title", "Deep Album", "#3", 5000);
     const QString path = archive(u"collection.rar"_s,
@@ -105,7 +105,7 @@ TEST_F(Archives, ListsAcceptedMembersInOrderWithTagsAndSizes)
     EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
 }
 
-TEST_F(Archives, Rar5ArchivesListAndExtractTheSameWay)
+TEST_F(UnRarArchives, Rar5ArchivesListAndExtractTheSameWay)
 {
     const QByteArray second = song("Second", "Five", "#2");
     const QString path = home_.filePath(u"music/five.rar"_s);
@@ -127,7 +127,7 @@ TEST_F(Archives, Rar5ArchivesListAndExtractTheSameWay)
     EXPECT_EQ(readAll(scratch()), QByteArray(2048, 'o'));
 }
 
-TEST_F(Archives, ExtractMemberMatchesTheExactName)
+TEST_F(UnRarArchives, ExtractMemberMatchesTheExactName)
 {
     const QByteArray wanted = song("Wanted", {}, "#w");
     const QString path = archive(u"a.rar"_s, {{"cd1\\song.mp3", song("Other", {}, "#o")},
@@ -148,7 +148,7 @@ TEST_F(Archives, ExtractMemberMatchesTheExactName)
     EXPECT_EQ(readAll(other + u"/copy.bin"_s), song("Later"));
 }
 
-TEST_F(Archives, NoAcceptedMemberAddsNothingAndWritesNothing)
+TEST_F(UnRarArchives, NoAcceptedMemberAddsNothingAndWritesNothing)
 {
     const QString path = archive(u"docs.rar"_s, {{"readme.txt", QByteArray(100, 'r')},
                                                  {"cover.jpg", QByteArray(5000, 'j')},
@@ -157,7 +157,7 @@ TEST_F(Archives, NoAcceptedMemberAddsNothingAndWritesNothing)
     EXPECT_FALSE(QFile::exists(scratch()));
 }
 
-TEST_F(Archives, ARepeatedNameDoesNotEndTheListing)
+TEST_F(UnRarArchives, ARepeatedNameDoesNotEndTheListing)
 {
     // libarchive folds a header that repeats the previous name into that
     // member (as for a member continued from the previous volume); what
@@ -176,7 +176,7 @@ TEST_F(Archives, ARepeatedNameDoesNotEndTheListing)
     EXPECT_EQ(readAll(scratch()), song("Copy One", {}, "#1"));
 }
 
-TEST_F(Archives, MissingAndDamagedArchives)
+TEST_F(UnRarArchives, MissingAndDamagedArchives)
 {
     EXPECT_EQ(unrar_.listArchive(home_.filePath(u"music/gone.rar"_s)).count(), 0);
     EXPECT_FALSE(extract(home_.filePath(u"music/gone.rar"_s), u"a.mp3"_s));
@@ -199,7 +199,7 @@ TEST_F(Archives, MissingAndDamagedArchives)
     EXPECT_EQ(readAll(scratch()), first);
 }
 
-TEST_F(Archives, BadMemberDataNeverReachesTheScratchFile)
+TEST_F(UnRarArchives, BadMemberDataNeverReachesTheScratchFile)
 {
     const QByteArray good = song("Good", {}, "#g");
     const QString goodArchive = archive(u"good.rar"_s, {{"good.mp3", good}});
@@ -223,7 +223,7 @@ TEST_F(Archives, BadMemberDataNeverReachesTheScratchFile)
     EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
 }
 
-TEST_F(Archives, AFullDiskLeavesTheScratchFileAsItWas)
+TEST_F(UnRarArchives, AFullDiskLeavesTheScratchFileAsItWas)
 {
     const QByteArray small = song("Small", {}, "#s");
     const QString path = archive(u"big.rar"_s, {{"small.mp3", small},
@@ -251,7 +251,7 @@ TEST_F(Archives, AFullDiskLeavesTheScratchFileAsItWas)
     EXPECT_EQ(homeEntries(), QStringList({u"music"_s, u"temp.dat"_s}));
 }
 
-TEST_F(Archives, EncryptedMembersKeepTheirRowButAreNeverExtracted)
+TEST_F(UnRarArchives, EncryptedMembersKeepTheirRowButAreNeverExtracted)
 {
     const QByteArray raw = song("Raw Bytes", {}, "#s");
     const QByteArray plain = song("Plain", {}, "#p");
@@ -277,7 +277,7 @@ TEST_F(Archives, EncryptedMembersKeepTheirRowButAreNeverExtracted)
     EXPECT_EQ(readAll(scratch()), song("Open"));
 }
 
-TEST_F(Archives, NothingFromAnArchiveBecomesAPathOnDisk)
+TEST_F(UnRarArchives, NothingFromAnArchiveBecomesAPathOnDisk)
 {
     const QString path = archive(u"evil.rar"_s, {{"..\\..\\escape.mp3", song("Up")},
                                                  {"/tmp/absolute.mp3", song("Abs")}});
@@ -288,7 +288,7 @@ TEST_F(Archives, NothingFromAnArchiveBecomesAPathOnDisk)
     EXPECT_FALSE(QFile::exists(u"/tmp/absolute.mp3"_s) && readAll(u"/tmp/absolute.mp3"_s) == song("Abs"));
 }
 
-TEST_F(Archives, UnwritableScratchFolderListsFromNames)
+TEST_F(UnRarArchives, UnwritableScratchFolderListsFromNames)
 {
     const QString path = archive(u"a.rar"_s, {{"Band - Name.mp3", song("Tagged")}});
     TUnRar nowhere(filter_, home_.filePath(u"missing/"_s));
@@ -298,7 +298,7 @@ TEST_F(Archives, UnwritableScratchFolderListsFromNames)
     EXPECT_FALSE(nowhere.extractMember(path, u"Band - Name.mp3"_s, QString(), nowhere.scratchFile()));
 }
 
-TEST_F(Archives, ReplacedArchiveWithoutTheMemberLeavesTheScratchFile)
+TEST_F(UnRarArchives, ReplacedArchiveWithoutTheMemberLeavesTheScratchFile)
 {
     const QString path = archive(u"swap.rar"_s, {{"song.mp3", song("Old", {}, "#old")}});
     ASSERT_TRUE(extract(path, u"song.mp3"_s));
@@ -308,7 +308,7 @@ TEST_F(Archives, ReplacedArchiveWithoutTheMemberLeavesTheScratchFile)
     EXPECT_EQ(readAll(scratch()), before);
 }
 
-TEST_F(Archives, ReplacingTheScratchFileKeepsAnOpenReadersData)
+TEST_F(UnRarArchives, ReplacingTheScratchFileKeepsAnOpenReadersData)
 {
     const QByteArray playing = song("Playing", {}, "#playing", 200000);
     const QByteArray listed = song("Listed", {}, "#listed", 150000);
@@ -324,7 +324,7 @@ TEST_F(Archives, ReplacingTheScratchFileKeepsAnOpenReadersData)
     EXPECT_EQ(readAll(scratch()), listed);
 }
 
-TEST_F(Archives, DeleteScratchFile)
+TEST_F(UnRarArchives, DeleteScratchFile)
 {
     unrar_.deleteScratchFile(); // nothing there: no effect
     ASSERT_TRUE(writeBytes(scratch(), "x"));
@@ -332,7 +332,7 @@ TEST_F(Archives, DeleteScratchFile)
     EXPECT_FALSE(QFile::exists(scratch()));
 }
 
-TEST_F(Archives, WithoutTheLibraryArchivesAddNothing)
+TEST_F(UnRarArchives, WithoutTheLibraryArchivesAddNothing)
 {
     const QString path = archive(u"a.rar"_s, {{"a.mp3", song("A")}});
     ASSERT_TRUE(writeBytes(scratch(), "kept"));
@@ -357,7 +357,7 @@ TEST_F(Archives, WithoutTheLibraryArchivesAddNothing)
     EXPECT_EQ(unrar_.listArchive(path).count(), 1);
 }
 
-TEST_F(Archives, SolidRar4KeepsWhatLibarchiveCouldRead)
+TEST_F(UnRarArchives, SolidRar4KeepsWhatLibarchiveCouldRead)
 {
     // libarchive 3.6 reads the first member of a solid RAR 4 archive and then
     // gives up; the rows read so far stand and the rest fails quietly.

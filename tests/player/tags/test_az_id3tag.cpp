@@ -32,7 +32,7 @@ TId3Tags decoded(const QByteArray &window, const QString &fileName = u"x.mp3"_s)
     return tags;
 }
 
-class TagFiles : public ::testing::Test
+class Id3Files : public ::testing::Test
 {
 protected:
     QString path(const QString &name) const { return dir_.filePath(name); }
@@ -53,7 +53,7 @@ protected:
 
 } // namespace
 
-TEST(FileNameRules, SplitsAtTheFirstDashWithAThreeLetterExtension)
+TEST(Id3FileNames, SplitsAtTheFirstDashWithAThreeLetterExtension)
 {
     const auto band = splitArtistTitle(u"Some Band - A Song.mp3"_s);
     ASSERT_TRUE(band);
@@ -71,7 +71,7 @@ TEST(FileNameRules, SplitsAtTheFirstDashWithAThreeLetterExtension)
     EXPECT_EQ(tight->title, u"Title"_s);
 }
 
-TEST(FileNameRules, EdgesOfTheSplit)
+TEST(Id3FileNames, EdgesOfTheSplit)
 {
     // Spaces before the extension's dot stay; the title may be empty.
     EXPECT_EQ(splitArtistTitle(u"A -  Song  .ogg"_s)->title, u"Song  "_s);
@@ -90,7 +90,7 @@ TEST(FileNameRules, EdgesOfTheSplit)
     EXPECT_TRUE(inExtension->title.isEmpty());
 }
 
-TEST(FileNameRules, NamesThatDoNotSplit)
+TEST(Id3FileNames, NamesThatDoNotSplit)
 {
     EXPECT_FALSE(splitArtistTitle(u"Some Band - A Song.flac"_s));
     EXPECT_FALSE(splitArtistTitle(u"Some Band - A Song"_s));
@@ -101,7 +101,7 @@ TEST(FileNameRules, NamesThatDoNotSplit)
     EXPECT_FALSE(splitArtistTitle(QString()));
 }
 
-TEST(FileNameRules, BareFileNameCutsAtEitherDelimiter)
+TEST(Id3FileNames, BareFileNameCutsAtEitherDelimiter)
 {
     EXPECT_EQ(bareFileName(u"D:\\Music\\Some Band - A Song.mp3"_s), u"Some Band - A Song.mp3"_s);
     EXPECT_EQ(bareFileName(u"/home/u/music/a.mp3"_s), u"a.mp3"_s);
@@ -111,7 +111,7 @@ TEST(FileNameRules, BareFileNameCutsAtEitherDelimiter)
     EXPECT_EQ(bareFileName(u"dir/"_s), QString());
 }
 
-TEST(FileNameRules, ValuesFromNamesKeepTheirCharacters)
+TEST(Id3FileNames, ValuesFromNamesKeepTheirCharacters)
 {
     TId3Tags tags;
     tagsFromFileName(u"/music/Motörhead - Café été.mp3"_s, tags);
@@ -124,7 +124,7 @@ TEST(FileNameRules, ValuesFromNamesKeepTheirCharacters)
     EXPECT_EQ(tags[Id3::TIT2].value, u"Some Band - A Song.flac"_s);
 }
 
-TEST(TextDecoding, CleanTextKeepsPrintableAsciiAndSixLetters)
+TEST(Id3TextDecoding, CleanTextKeepsPrintableAsciiAndSixLetters)
 {
     static constexpr char raw[] = "ab\x01\x1F\x7F" "c\xC4\xD6\xDC\xE4\xF6\xFC\xE9\xFF~  ";
     const QByteArray window(raw, sizeof raw - 1);
@@ -142,7 +142,7 @@ TEST(TextDecoding, CleanTextKeepsPrintableAsciiAndSixLetters)
     EXPECT_TRUE(cleanText(QByteArray("    "), 1, 4).isEmpty());
 }
 
-TEST(TextDecoding, NarrowTextTakesOddPositions)
+TEST(Id3TextDecoding, NarrowTextTakesOddPositions)
 {
     EXPECT_EQ(narrowText("H e l l o"), QByteArray("Hello"));
     EXPECT_EQ(narrowText("Ab"), QByteArray("A"));
@@ -150,7 +150,7 @@ TEST(TextDecoding, NarrowTextTakesOddPositions)
     EXPECT_TRUE(narrowText(QByteArray()).isEmpty());
 }
 
-TEST(TagWindow, WorkedExampleEncodingZero)
+TEST(Id3Window, WorkedExampleEncodingZero)
 {
     const QByteArray frame("TIT2\x00\x00\x00\x06\x00\x00\x00Hello", 16);
     const TId3Tags tags = decoded(windowWith(frame, 100));
@@ -159,7 +159,7 @@ TEST(TagWindow, WorkedExampleEncodingZero)
     EXPECT_EQ(tags[Id3::TALB].position, 0);
 }
 
-TEST(TagWindow, Utf16WithByteOrderMark)
+TEST(Id3Window, Utf16WithByteOrderMark)
 {
     const TId3Tags tags = decoded(windowWith(id3Utf16TextFrame("TPE1", u"Hello"_s), 37));
     EXPECT_EQ(tags[Id3::TPE1].value, u"Hello"_s);
@@ -168,7 +168,7 @@ TEST(TagWindow, Utf16WithByteOrderMark)
     EXPECT_EQ(umlaut[Id3::TALB].value, u"Über Ärger"_s);
 }
 
-TEST(TagWindow, DroppedLowByteThrowsThePairsOutOfStep)
+TEST(Id3Window, DroppedLowByteThrowsThePairsOutOfStep)
 {
     // é's low byte is dropped; its high byte (a space) and every following
     // high byte are taken instead of the letters.
@@ -176,7 +176,7 @@ TEST(TagWindow, DroppedLowByteThrowsThePairsOutOfStep)
     EXPECT_EQ(tags[Id3::TIT2].value, u"Caf     "_s);
 }
 
-TEST(TagWindow, OnlyTheLowestSizeByteCounts)
+TEST(Id3Window, OnlyTheLowestSizeByteCounts)
 {
     // Size 0x0105: five bytes are taken, four of them text.
     QByteArray big("TALB\x00\x00\x01\x05\x00\x00\x00", 11);
@@ -192,7 +192,7 @@ TEST(TagWindow, OnlyTheLowestSizeByteCounts)
     EXPECT_TRUE(decoded(windowWith(one, 20))[Id3::TALB].value.isEmpty());
 }
 
-TEST(TagWindow, OtherEncodingsKeepTheFileNameValues)
+TEST(Id3Window, OtherEncodingsKeepTheFileNameValues)
 {
     const QByteArray utf8("TIT2\x00\x00\x00\x06\x00\x00\x03Hello", 16);
     const TId3Tags tags = decoded(windowWith(utf8, 50), u"Band - Song.mp3"_s);
@@ -201,7 +201,7 @@ TEST(TagWindow, OtherEncodingsKeepTheFileNameValues)
     EXPECT_EQ(tags[Id3::TPE1].value, u"Band"_s);
 }
 
-TEST(TagWindow, WithoutTheMarkerNothingIsSearched)
+TEST(Id3Window, WithoutTheMarkerNothingIsSearched)
 {
     QByteArray raw(id3WindowSize, '\0');
     raw.replace(100, 16, QByteArray("TIT2\x00\x00\x00\x06\x00\x00\x00Hello", 16));
@@ -213,7 +213,7 @@ TEST(TagWindow, WithoutTheMarkerNothingIsSearched)
     EXPECT_EQ(decoded(tagWindow(raw))[Id3::TIT2].value, u"x.mp3"_s);
 }
 
-TEST(TagWindow, FirstOccurrenceWinsEvenInsideAnotherFrame)
+TEST(Id3Window, FirstOccurrenceWinsEvenInsideAnotherFrame)
 {
     // A comment whose text mentions TALB comes before the real album frame.
     QByteArray bytes = id3Latin1TextFrame("COMM", "see TALB here");
@@ -225,7 +225,7 @@ TEST(TagWindow, FirstOccurrenceWinsEvenInsideAnotherFrame)
     EXPECT_NE(tags[Id3::TALB].value, u"Real Album"_s);
 }
 
-TEST(TagWindow, OwnerTextsArePrivateFrameValues)
+TEST(Id3Window, OwnerTextsArePrivateFrameValues)
 {
     // "PeakValue" is found in a PRIV frame's owner text and decoded by the
     // same offsets, relative to its own length.
@@ -236,7 +236,7 @@ TEST(TagWindow, OwnerTextsArePrivateFrameValues)
     EXPECT_EQ(tags[Id3::PeakValue].value, u"abcdef"_s);
 }
 
-TEST(TagWindow, FramesCutOffByTheWindowEndDoNotCrash)
+TEST(Id3Window, FramesCutOffByTheWindowEndDoNotCrash)
 {
     // The id sits so close to the end that the encoding byte is outside.
     const TId3Tags tags = decoded(windowWith("TIT2\x00\x00", 1019), u"A - B.mp3"_s);
@@ -247,7 +247,7 @@ TEST(TagWindow, FramesCutOffByTheWindowEndDoNotCrash)
     EXPECT_EQ(decoded(windowWith(late.left(14), 1011))[Id3::TALB].value, u"Tai"_s);
 }
 
-TEST_F(TagFiles, HandBuiltTagInAFile)
+TEST_F(Id3Files, HandBuiltTagInAFile)
 {
     const QByteArray tag = id3v23Tag({id3Latin1TextFrame("TIT2", "Caf\xE9 \xC4pfel"),
                                       id3Latin1TextFrame("TPE1", "The Band"),
@@ -261,7 +261,7 @@ TEST_F(TagFiles, HandBuiltTagInAFile)
     EXPECT_EQ(tags[Id3::TIT2].position, 11);
 }
 
-TEST_F(TagFiles, ShortUnreadableAndMissingFilesKeepFileNameValues)
+TEST_F(Id3Files, ShortUnreadableAndMissingFilesKeepFileNameValues)
 {
     const QByteArray tag = id3v23Tag({id3Latin1TextFrame("TIT2", "Tagged")});
     ASSERT_LT(tag.size(), id3WindowSize);
@@ -287,7 +287,7 @@ TEST_F(TagFiles, ShortUnreadableAndMissingFilesKeepFileNameValues)
     }
 }
 
-TEST_F(TagFiles, FfmpegWritesEncodingZeroForAscii)
+TEST_F(Id3Files, FfmpegWritesEncodingZeroForAscii)
 {
     if (!ffmpegAvailable())
         GTEST_SKIP() << "ffmpeg not available";
@@ -302,7 +302,7 @@ TEST_F(TagFiles, FfmpegWritesEncodingZeroForAscii)
     EXPECT_EQ(tags[Id3::TALB].value, u"Plain Album"_s);
 }
 
-TEST_F(TagFiles, FfmpegWritesEncodingOneForOtherText)
+TEST_F(Id3Files, FfmpegWritesEncodingOneForOtherText)
 {
     if (!ffmpegAvailable())
         GTEST_SKIP() << "ffmpeg not available";
@@ -316,7 +316,7 @@ TEST_F(TagFiles, FfmpegWritesEncodingOneForOtherText)
     EXPECT_EQ(tags[Id3::TALB].value, u"Caf"_s);
 }
 
-TEST_F(TagFiles, UntaggedRealFileTakesItsName)
+TEST_F(Id3Files, UntaggedRealFileTakesItsName)
 {
     if (!ffmpegAvailable())
         GTEST_SKIP() << "ffmpeg not available";
@@ -327,7 +327,7 @@ TEST_F(TagFiles, UntaggedRealFileTakesItsName)
     EXPECT_EQ(tags[Id3::TIT2].value, u"A Song"_s);
 }
 
-TEST_F(TagFiles, SongTagsOfArchiveMembersComeFromTheScratchFile)
+TEST_F(Id3Files, SongTagsOfArchiveMembersComeFromTheScratchFile)
 {
     const QString scratch = path(u"temp.dat"_s);
     ASSERT_TRUE(writeBytes(scratch, id3v23Tag({id3Latin1TextFrame("TIT2", "From Tag"),
@@ -355,7 +355,7 @@ TEST_F(TagFiles, SongTagsOfArchiveMembersComeFromTheScratchFile)
     EXPECT_EQ(tags[Id3::TPE1].value, u"X"_s);
 }
 
-TEST_F(TagFiles, SongTagsOfPlainFilesReadTheFileItself)
+TEST_F(Id3Files, SongTagsOfPlainFilesReadTheFileItself)
 {
     const QString song = write(u"Band - Plain.mp3"_s,
                                id3v23Tag({id3Latin1TextFrame("TPE1", "Tagged Band")}, 1100));
