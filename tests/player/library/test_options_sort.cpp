@@ -42,6 +42,8 @@ TEST(SongTableSort, CaseEqualKeysLandWhereTheQuicksortPutsThem)
     } cases[] = {
         {{u"b"_s, u"A"_s, u"a"_s}, SortFlag::Title | SortFlag::Ascending, {u"2"_s, u"1"_s, u"0"_s}},
         {{u"b"_s, u"A"_s, u"a"_s}, SortFlag::Title, {u"0"_s, u"2"_s, u"1"_s}},
+        {{u"b"_s, u"a"_s, u"B"_s, u"A"_s}, SortFlag::Title | SortFlag::Ascending,
+         {u"3"_s, u"1"_s, u"0"_s, u"2"_s}},
         {{u"x"_s, u"X"_s, u"x"_s, u"X"_s}, SortFlag::Artist | SortFlag::Ascending,
          {u"2"_s, u"3"_s, u"0"_s, u"1"_s}},
         {{u"delta"_s, u"Alpha"_s, u"charlie"_s, u"alpha"_s, u"Bravo"_s},
