@@ -187,7 +187,8 @@ TEST(SkinSettingsFile, MissingOrDamagedFilesAreReported)
     const QString junk = dir.filePath(u"junk.azo"_s);
     QFile file(junk);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("AZ\x05\x00\x00\x00garbage that is no container", 36);
+    static const char damaged[] = "AZ\x05\x00\x00\x00garbage that is no container";
+    file.write(damaged, sizeof damaged - 1);
     file.close();
     EXPECT_FALSE(TSkinSettings::loadFromFile(junk, loaded));
     EXPECT_EQ(loaded, TSkinSettings::defaults());
