@@ -144,6 +144,25 @@ TEST_F(FilterTest, NonDecimalLimitsAcceptNothing)
     EXPECT_EQ(filterOf({u".mp3"_s, u"-5"_s, u"4"_s}).classifyFile(file), 1);
 }
 
+TEST(DeliveredFilter, HoldsTheFiveTypesWithUsableLimits)
+{
+    // The default store files are built beside the test programs.
+    QString bin = qEnvironmentVariable("MELODECK_BIN_DIR");
+    if (bin.isEmpty())
+        bin = QFileInfo(QFile::symLinkTarget(u"/proc/self/exe"_s)).absolutePath();
+    const QString file = bin + u"/filetypes.azi"_s;
+    ASSERT_TRUE(QFileInfo::exists(file)) << "build the default store files first";
+    TFileFilterInfos filter;
+    filter.loadFilter(file);
+    QStringList types = filter.extension;
+    types.sort();
+    EXPECT_EQ(types, (QStringList{u".mp2"_s, u".mp3"_s, u".ogg"_s, u".wav"_s, u".wma"_s}));
+    for (const QString &type : types) {
+        EXPECT_TRUE(filter.acceptsMember(u"song"_s + type, 4096)) << qPrintable(type);
+        EXPECT_FALSE(filter.acceptsMember(u"click"_s + type, 1)) << qPrintable(type);
+    }
+}
+
 TEST(LowerExtension, OnlyTheFileNameAndOnlyAsciiLetters)
 {
     EXPECT_EQ(lowerExtension(u"/a/B.Tar.GZ"_s), u".gz"_s);
