@@ -9,6 +9,9 @@
 #include <QImage>
 #include <QString>
 
+// The pictures are drawn on demand; drawing the skin needs a running
+// QGuiApplication for its fonts.
+
 constexpr int kSkinWidth = 600;
 constexpr int kSkinHeight = 260;
 

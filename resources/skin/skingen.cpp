@@ -11,16 +11,21 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+constexpr const char *kUsage = "usage: melodeck_skingen <skin.bmp> [--pictures <dir>]\n";
+constexpr const char *kCannotWrite = "melodeck_skingen: cannot write %s\n";
+} // namespace
+
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     const QStringList args = QGuiApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: melodeck_skingen <skin.bmp> [--pictures <dir>]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     if (!saveSkinPicture(defaultSkinPicture(), args.at(1))) {
-        std::fprintf(stderr, "melodeck_skingen: cannot write %s\n", qPrintable(args.at(1)));
+        std::fprintf(stderr, kCannotWrite, qPrintable(args.at(1)));
         return 1;
     }
     if (args.size() >= 4 && args.at(2) == u"--pictures"_s) {
@@ -42,7 +47,7 @@ int main(int argc, char **argv)
         for (const auto &entry : pictures) {
             const QString path = dir.filePath(QString::fromUtf16(entry.name));
             if (!entry.picture.save(path)) {
-                std::fprintf(stderr, "melodeck_skingen: cannot write %s\n", qPrintable(path));
+                std::fprintf(stderr, kCannotWrite, qPrintable(path));
                 return 1;
             }
         }
