@@ -75,6 +75,10 @@ TEST_F(FilterTest, ExtensionsAndKindsOfPath)
     EXPECT_EQ(filter.classifyFile(path(u"folder.mp3"_s)), 0);
     EXPECT_EQ(filter.classifyFile(fileOfSize(u"folder.mp3/in.dir/noext"_s, 10)), 0);
     EXPECT_EQ(filter.classifyFile(fileOfSize(u".mp3"_s, 10)), 1);
+    // A blank extension line is a broken entry, not a type for bare names.
+    TFileFilterInfos blank = filterOf({QString(), u"0"_s, u"0"_s});
+    EXPECT_EQ(blank.classifyFile(path(u"mp3"_s)), 0);
+    EXPECT_FALSE(blank.acceptsMember(u"README"_s, 1));
 }
 
 TEST_F(FilterTest, LastMatchingEntryDecidesOnDisk)
