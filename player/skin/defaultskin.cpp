@@ -346,6 +346,19 @@ QImage glyphShutdownPicture()
     });
 }
 
+QImage whiteToTransparent(const QImage &picture)
+{
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            if ((line[x] & 0xFFFFFF) == 0xFFFFFF)
+                line[x] = 0;
+        }
+    }
+    return out;
+}
+
 namespace {
 
 // The image reader fills whatever a cut-off bitmap lacks with black and calls

@@ -26,6 +26,10 @@ QImage glyph1Picture();        // 21 x 11, stop after the playlist
 QImage glyphInfinitePicture(); // 21 x 11, repeat the playlist
 QImage glyphShutdownPicture(); // 21 x 11, power off
 
+// The picture with its white pixels made fully transparent, for showing a
+// white-keyed picture (a glyph) on a widget that knows alpha instead.
+QImage whiteToTransparent(const QImage &picture);
+
 // Loads a skin picture file. False, with `out` untouched, when the file is
 // missing or not a readable picture.
 bool loadSkinPicture(const QString &path, QImage &out);

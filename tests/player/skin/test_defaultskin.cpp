@@ -104,6 +104,21 @@ TEST_F(DefaultSkin, GlyphsAreDistinctAndInked)
     EXPECT_NE(one, shutdown);
 }
 
+TEST_F(DefaultSkin, WhiteBecomesTransparentForWidgets)
+{
+    const QImage glyph = glyphShutdownPicture();
+    const QImage shown = whiteToTransparent(glyph);
+    ASSERT_EQ(shown.size(), glyph.size());
+    for (int y = 0; y < glyph.height(); ++y) {
+        for (int x = 0; x < glyph.width(); ++x) {
+            if (isWhite(glyph.pixel(x, y)))
+                EXPECT_EQ(qAlpha(shown.pixel(x, y)), 0);
+            else
+                EXPECT_EQ(shown.pixel(x, y), glyph.pixel(x, y) | 0xFF000000u);
+        }
+    }
+}
+
 TEST_F(DefaultSkin, SkinLeavesNoWhiteWhereTheBarsPaint)
 {
     // The bars and fields paint over this picture; a stray white would not
