@@ -27,9 +27,16 @@ namespace {
 
 constexpr int kStartTimeoutMs = 30000;
 
+// Where the build put the program and its default files.
+QString binDir()
+{
+    const QString fromEnvironment = qEnvironmentVariable("MELODECK_BIN_DIR");
+    return fromEnvironment.isEmpty() ? QStringLiteral(MELODECK_TEST_BIN_DIR) : fromEnvironment;
+}
+
 QString programPath()
 {
-    return qEnvironmentVariable("MELODECK_BIN_DIR") + u"/melodeck"_s;
+    return binDir() + u"/melodeck"_s;
 }
 
 QStringList readLines(const QString &path)
@@ -114,7 +121,7 @@ protected:
         env_.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         env_.insert(u"SDL_AUDIODRIVER"_s, u"dummy"_s);
         // The shipped skin, when the build put it beside the program.
-        const QString bin = qEnvironmentVariable("MELODECK_BIN_DIR");
+        const QString bin = binDir();
         for (const QString &name : {u"skin.bmp"_s, u"skin.azo"_s})
             QFile::copy(bin + u'/' + name, home_.filePath(name));
     }
