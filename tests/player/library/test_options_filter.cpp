@@ -21,7 +21,7 @@ inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.
 
 namespace {
 
-class FilterTest : public ::testing::Test
+class OptionsFilterTest : public ::testing::Test
 {
 protected:
     QString path(const QString &name) const { return dir_.filePath(name); }
@@ -45,7 +45,7 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(FilterTest, FileSizeLimits)
+TEST_F(OptionsFilterTest, FileSizeLimits)
 {
     TFileFilterInfos open = filterOf({u".mp3"_s, u"100"_s, u"0"_s});
     EXPECT_EQ(open.classifyFile(fileOfSize(u"a.mp3"_s, 102399)), 0);
@@ -62,7 +62,7 @@ TEST_F(FilterTest, FileSizeLimits)
     EXPECT_EQ(zeroes.classifyFile(fileOfSize(u"h.mp3"_s, 1024)), 0);
 }
 
-TEST_F(FilterTest, ExtensionsAndKindsOfPath)
+TEST_F(OptionsFilterTest, ExtensionsAndKindsOfPath)
 {
     TFileFilterInfos filter = filterOf({u".wav"_s, u"0"_s, u"0"_s, u".mp3"_s, u"0"_s, u"0"_s});
     EXPECT_EQ(filter.classifyFile(fileOfSize(u"LOUD.MP3"_s, 10)), 1);
@@ -81,14 +81,14 @@ TEST_F(FilterTest, ExtensionsAndKindsOfPath)
     EXPECT_FALSE(blank.acceptsMember(u"README"_s, 1));
 }
 
-TEST_F(FilterTest, LastMatchingEntryDecidesOnDisk)
+TEST_F(OptionsFilterTest, LastMatchingEntryDecidesOnDisk)
 {
     TFileFilterInfos filter = filterOf({u".mp3"_s, u"0"_s, u"0"_s, u".mp3"_s, u"200"_s, u"0"_s});
     EXPECT_EQ(filter.classifyFile(fileOfSize(u"a.mp3"_s, 150 * 1024)), 0);
     EXPECT_TRUE(filter.acceptsMember(u"a.mp3"_s, 150)) << "members pass any matching entry";
 }
 
-TEST_F(FilterTest, UnreadableFileIsSkipped)
+TEST_F(OptionsFilterTest, UnreadableFileIsSkipped)
 {
     TFileFilterInfos filter = filterOf({u".mp3"_s, u"0"_s, u"0"_s});
     const QString locked = fileOfSize(u"locked.mp3"_s, 2048);
@@ -105,7 +105,7 @@ TEST_F(FilterTest, UnreadableFileIsSkipped)
     EXPECT_EQ(filter.classifyFile(path(u"attribute.mp3"_s)), 0);
 }
 
-TEST_F(FilterTest, ArchiveMembers)
+TEST_F(OptionsFilterTest, ArchiveMembers)
 {
     TFileFilterInfos filter = filterOf({u".mp3"_s, u"100"_s, u"5000"_s, u".ogg"_s, u"10"_s, u"0"_s});
     EXPECT_FALSE(filter.acceptsMember(u"cd1\\Song.MP3"_s, 99));
@@ -117,7 +117,7 @@ TEST_F(FilterTest, ArchiveMembers)
     EXPECT_FALSE(filter.acceptsMember(u"v1.0\\readme"_s, 500));
 }
 
-TEST_F(FilterTest, BrokenFilterFilesKeepCompleteEntries)
+TEST_F(OptionsFilterTest, BrokenFilterFilesKeepCompleteEntries)
 {
     TFileFilterInfos filter;
     filter.loadFilter(path(u"missing.azi"_s));
@@ -135,7 +135,7 @@ TEST_F(FilterTest, BrokenFilterFilesKeepCompleteEntries)
     EXPECT_TRUE(filter.extension.isEmpty() && filter.minimum.isEmpty() && filter.maximum.isEmpty());
 }
 
-TEST_F(FilterTest, NonDecimalLimitsAcceptNothing)
+TEST_F(OptionsFilterTest, NonDecimalLimitsAcceptNothing)
 {
     const QString file = fileOfSize(u"a.mp3"_s, 4096);
     for (const auto &[low, high] : {std::pair{u"1O"_s, u"0"_s}, {u"0"_s, u"5 000"_s}, {u" 1"_s, u"0"_s},
@@ -148,7 +148,7 @@ TEST_F(FilterTest, NonDecimalLimitsAcceptNothing)
     EXPECT_EQ(filterOf({u".mp3"_s, u"-5"_s, u"4"_s}).classifyFile(file), 1);
 }
 
-TEST(DeliveredFilter, HoldsTheFiveTypesWithUsableLimits)
+TEST(OptionsDeliveredFilter, HoldsTheFiveTypesWithUsableLimits)
 {
     // The default store files are built beside the test programs.
     QString bin = qEnvironmentVariable("MELODECK_BIN_DIR");
@@ -167,7 +167,7 @@ TEST(DeliveredFilter, HoldsTheFiveTypesWithUsableLimits)
     }
 }
 
-TEST(LowerExtension, OnlyTheFileNameAndOnlyAsciiLetters)
+TEST(OptionsLowerExtension, OnlyTheFileNameAndOnlyAsciiLetters)
 {
     EXPECT_EQ(lowerExtension(u"/a/B.Tar.GZ"_s), u".gz"_s);
     EXPECT_EQ(lowerExtension(u"/a.b/noext"_s), QString());
@@ -177,7 +177,7 @@ TEST(LowerExtension, OnlyTheFileNameAndOnlyAsciiLetters)
     EXPECT_EQ(lowerExtension(u"end."_s), u"."_s);
 }
 
-TEST(ProgramDir, HomeVariableOrTheProgramsDirectory)
+TEST(OptionsProgramDir, HomeVariableOrTheProgramsDirectory)
 {
     const QByteArray saved = qgetenv("MELODECK_HOME");
     qputenv("MELODECK_HOME", "/tmp/melodeck-home");

@@ -33,7 +33,7 @@ TFileInfos tableWithKeys(const QStringList &keys, std::uint8_t keyBit)
 
 QStringList ids(const TFileInfos &table) { return table.filename; }
 
-TEST(SongTableSort, CaseEqualKeysLandWhereTheQuicksortPutsThem)
+TEST(OptionsSongTableSort, CaseEqualKeysLandWhereTheQuicksortPutsThem)
 {
     const struct {
         QStringList keys;
@@ -67,7 +67,7 @@ TEST(SongTableSort, CaseEqualKeysLandWhereTheQuicksortPutsThem)
     }
 }
 
-TEST(SongTableSort, KeyColumnAndNumberState)
+TEST(OptionsSongTableSort, KeyColumnAndNumberState)
 {
     // Title wins over Artist when both bits are set.
     TFileInfos table = tableWithKeys({u"b"_s, u"c"_s, u"a"_s}, SortFlag::Title);
@@ -89,7 +89,7 @@ TEST(SongTableSort, KeyColumnAndNumberState)
     EXPECT_EQ(tiny.filename, QStringList{u"only"_s});
 }
 
-TEST(SongTableSort, LargeTablesComeOutOrderedAndWhole)
+TEST(OptionsSongTableSort, LargeTablesComeOutOrderedAndWhole)
 {
     QRandomGenerator random(7);
     QStringList keys;

@@ -19,7 +19,7 @@ inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.
 
 namespace {
 
-class StoreTest : public ::testing::Test
+class OptionsStoreTest : public ::testing::Test
 {
 protected:
     QString path(const QString &name) const { return dir_.filePath(name); }
@@ -55,7 +55,7 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST(StringListText, LineBreakVariantsAndNul)
+TEST(OptionsStringListText, LineBreakVariantsAndNul)
 {
     const struct {
         QString text;
@@ -81,7 +81,7 @@ TEST(StringListText, LineBreakVariantsAndNul)
     EXPECT_EQ(TStringListC().text(), QString());
 }
 
-TEST_F(StoreTest, ListIsStoredAsUtf8AndRestored)
+TEST_F(OptionsStoreTest, ListIsStoredAsUtf8AndRestored)
 {
     const TStringListC list{u"Motörhead"_s, QString(), u"Ελληνικά"_s};
     ASSERT_TRUE(list.SaveToFile(path(u"l.azl"_s)));
@@ -91,7 +91,7 @@ TEST_F(StoreTest, ListIsStoredAsUtf8AndRestored)
     EXPECT_EQ(back, list);
 }
 
-TEST_F(StoreTest, InvalidUtf8AndDamagedFilesLoadSafely)
+TEST_F(OptionsStoreTest, InvalidUtf8AndDamagedFilesLoadSafely)
 {
     writeRaw(path(u"latin1.azl"_s), "caf\xe9\r\nok\r\n");
     TStringListC list;
@@ -110,7 +110,7 @@ TEST_F(StoreTest, InvalidUtf8AndDamagedFilesLoadSafely)
     EXPECT_TRUE(list.isEmpty());
 }
 
-TEST_F(StoreTest, LineBreaksInsideEntriesNeverShiftRows)
+TEST_F(OptionsStoreTest, LineBreaksInsideEntriesNeverShiftRows)
 {
     TFileInfos table = tableOf({{u"/m/a.mp3"_s, QString(), u"Art\nist"_s, u"Ti\r\ntle"_s, u"x"_s},
                                 {u"/m/b.mp3"_s, QString(), u"B"_s, u"T"_s, u"y"_s}});
@@ -123,7 +123,7 @@ TEST_F(StoreTest, LineBreaksInsideEntriesNeverShiftRows)
     EXPECT_EQ(back.album.at(1), u"y"_s);
 }
 
-TEST_F(StoreTest, StoreLayoutFiveLinesPerRow)
+TEST_F(OptionsStoreTest, StoreLayoutFiveLinesPerRow)
 {
     const TFileInfos table = tableOf({{u"/music/Some Band - A Song.mp3"_s, QString(), u"Some Band"_s, u"A Song"_s, QString()},
                                       {u"cd2/Other Song.mp3"_s, u"/music/Collection.rar"_s, QString(), u"Other Song"_s, u"Best Of"_s}});
@@ -139,7 +139,7 @@ TEST_F(StoreTest, StoreLayoutFiveLinesPerRow)
     EXPECT_EQ(back.sortFlags, 0x45) << "sortFlags are not part of the store";
 }
 
-TEST_F(StoreTest, EmptyRowsAndEmptyTables)
+TEST_F(OptionsStoreTest, EmptyRowsAndEmptyTables)
 {
     const TFileInfos blanks = tableOf({{u"/a.mp3"_s, {}, {}, {}, {}}, {{}, {}, {}, {}, {}}});
     blanks.saveTable(path(u"b.azl"_s));
@@ -155,7 +155,7 @@ TEST_F(StoreTest, EmptyRowsAndEmptyTables)
     EXPECT_TRUE(back.isConsistent());
 }
 
-TEST_F(StoreTest, IncompleteTailIsDroppedWithoutShiftingColumns)
+TEST_F(OptionsStoreTest, IncompleteTailIsDroppedWithoutShiftingColumns)
 {
     writeRaw(path(u"torn.azl"_s), "f1\r\na1\r\nr1\r\nt1\r\nb1\r\nf2\r\na2\r\nr2\r\nt2\r\nb2\r\nf3\r\na3\r\n");
     TFileInfos table;
@@ -164,7 +164,7 @@ TEST_F(StoreTest, IncompleteTailIsDroppedWithoutShiftingColumns)
                                                  {u"f2"_s, u"a2"_s, u"r2"_s, u"t2"_s, u"b2"_s}}));
 }
 
-TEST(SongTable, RowOperations)
+TEST(OptionsSongTable, RowOperations)
 {
     TFileInfos table;
     EXPECT_EQ(table.sortFlags, 3);
