@@ -3,6 +3,7 @@
 // thread, and goes away at once when freed.
 
 #include "engine.h"
+#include "fixtures/mediafiles.h"
 #include "support/loopbackserver.h"
 
 #include <gtest/gtest.h>
