@@ -188,7 +188,7 @@ struct NetInput::Io {
     }
 };
 
-NetInput::NetInput(const std::atomic<bool> &abort) : abort_(abort) {}
+NetInput::NetInput() = default;
 
 NetInput::~NetInput()
 {
@@ -219,7 +219,7 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     if (abort.load())
         return nullptr;
 
-    std::unique_ptr<NetInput> input(new NetInput(abort));
+    std::unique_ptr<NetInput> input(new NetInput);
     input->io_ = std::make_unique<Io>();
     Io &io = *input->io_;
     const AVIOInterruptCB interrupt{&NetInput::interruptCallback,

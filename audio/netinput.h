@@ -16,7 +16,8 @@ class NetInput {
 public:
     // Opens an http/https URL for decoding. Only http and https are ever
     // opened (redirects included); connecting and reading time out after about
-    // five seconds; `abort` turning true makes any wait return at once.
+    // five seconds; `abort` turning true makes any wait return at once. `abort`
+    // must outlive the returned object: every later read still consults it.
     // With followPlaylists, a .pls or .m3u answer is fetched, parsed and its
     // entries tried in order until one opens; non-http entries are refused.
     // Returns null on failure; otherwise the stream info is known and an audio
@@ -43,15 +44,13 @@ public:
     const std::string &url() const { return url_; }
 
 private:
-    explicit NetInput(const std::atomic<bool> &abort);
+    NetInput();
     static std::unique_ptr<NetInput> openDirect(const std::string &url, bool followPlaylists,
                                                 const std::atomic<bool> &abort, int depth);
     static int interruptCallback(void *opaque);
 
     struct Io;
 
-    // Must outlive this object: the interrupt callback reads it.
-    const std::atomic<bool> &abort_;
     std::unique_ptr<Io> io_;
     AVFormatContext *format_ = nullptr;
     std::string url_;
