@@ -19,9 +19,13 @@ function(melodeck_add_gtest)
   add_executable(${T_NAME} ${T_SOURCES})
   melodeck_warnings(${T_NAME})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  # Discovered tests lose list-valued properties, so the environment travels
+  # as a launcher instead; it then also applies while the cases are listed.
+  set_target_properties(${T_NAME} PROPERTIES
+    CROSSCOMPILING_EMULATOR "/usr/bin/env;${MELODECK_TEST_ENV};${T_ENV}")
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${MELODECK_TEST_ENV};${T_ENV}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # melodeck_add_qtest(NAME name SOURCES a.cpp LIBS lib...)
