@@ -4,24 +4,6 @@
 
 namespace azpack {
 
-namespace {
-
-// Table entry: kind in bits 31..30, length in bits 29..24, then the byte
-// value (leaf) or the node to continue from (deeper).
-constexpr std::uint32_t kindLeaf = 0u;
-constexpr std::uint32_t kindDeeper = 1u;
-constexpr std::uint32_t kindBroken = 2u;
-
-constexpr std::uint32_t makeEntry(std::uint32_t kind, unsigned length, std::uint32_t payload)
-{
-    return (kind << 30) | (static_cast<std::uint32_t>(length) << 24) | payload;
-}
-constexpr std::uint32_t entryKind(std::uint32_t e) { return e >> 30; }
-constexpr unsigned entryLength(std::uint32_t e) { return (e >> 24) & 0x3fu; }
-constexpr std::uint32_t entryPayload(std::uint32_t e) { return e & 0xffffffu; }
-
-} // namespace
-
 Decoder::Decoder(const DecodeTree &tree, std::span<const std::uint8_t> data)
     : nodes_(tree.nodes())
     , data_(data.data())
@@ -30,32 +12,50 @@ Decoder::Decoder(const DecodeTree &tree, std::span<const std::uint8_t> data)
     buildTable();
 }
 
+unsigned Decoder::walk(std::uint32_t prefix, unsigned bits, std::uint8_t &value, std::int32_t &node) const
+{
+    node = 0;
+    unsigned used = 0;
+    for (;;) {
+        const DecodeTree::Node &n = nodes_[static_cast<std::size_t>(node)];
+        if (n.left < 0) {
+            // A leaf. The root itself would restore bytes from no bits: that
+            // stays a broken entry.
+            value = n.value;
+            if (used == 0)
+                node = -1;
+            return used;
+        }
+        if (used == bits)
+            return 0;
+        const bool left = (prefix >> (bits - 1 - used)) & 1u;
+        node = left ? n.left : n.right;
+        ++used;
+        if (node < 0)
+            return 0;
+    }
+}
+
 void Decoder::buildTable()
 {
-    table_.resize(std::size_t{1} << tableBits);
+    table_.assign(std::size_t{1} << tableBits, 0);
+    deeper_.assign(table_.size(), -1);
     for (std::uint32_t prefix = 0; prefix < table_.size(); ++prefix) {
+        std::uint8_t first = 0;
         std::int32_t node = 0;
-        unsigned used = 0;
-        std::uint32_t entry = 0;
-        bool done = false;
-        while (!done) {
-            const DecodeTree::Node &n = nodes_[static_cast<std::size_t>(node)];
-            if (n.left < 0) {
-                // A leaf; the root itself would restore bytes from no bits.
-                entry = used == 0 ? makeEntry(kindBroken, 0, 0) : makeEntry(kindLeaf, used, n.value);
-                done = true;
-            } else if (used == tableBits) {
-                entry = makeEntry(kindDeeper, used, static_cast<std::uint32_t>(node));
-                done = true;
-            } else {
-                const bool left = (prefix >> (tableBits - 1 - used)) & 1u;
-                node = left ? n.left : n.right;
-                ++used;
-                if (node < 0) {
-                    entry = makeEntry(kindBroken, used, 0);
-                    done = true;
-                }
-            }
+        const unsigned length = walk(prefix, tableBits, first, node);
+        if (length == 0) {
+            deeper_[prefix] = node;
+            continue;
+        }
+        std::uint32_t entry = first | (length << 16);
+        if (length < tableBits) {
+            std::uint8_t second = 0;
+            std::int32_t unused = 0;
+            const unsigned rest = tableBits - length;
+            const unsigned length2 = walk(prefix & ((1u << rest) - 1), rest, second, unused);
+            if (length2 != 0)
+                entry |= (static_cast<std::uint32_t>(second) << 8) | ((length + length2) << 20) | (1u << 24);
         }
         table_[prefix] = entry;
     }
@@ -72,13 +72,17 @@ void Decoder::refill()
     }
 }
 
-bool Decoder::decodeSlow(std::uint32_t entry, std::uint8_t &value)
+bool Decoder::decodeSlow(std::uint32_t prefix, std::uint8_t &value)
 {
-    if (entryKind(entry) != kindDeeper || count_ < tableBits)
+    if (((table_[prefix] >> 16) & 0xfu) != 0) {
+        // A leaf whose code runs past the end of the data.
+        return false;
+    }
+    std::int32_t node = deeper_[prefix];
+    if (node < 0 || count_ < tableBits)
         return false;
     bits_ <<= tableBits;
     count_ -= tableBits;
-    std::int32_t node = static_cast<std::int32_t>(entryPayload(entry));
     while (nodes_[static_cast<std::size_t>(node)].left >= 0) {
         if (count_ == 0) {
             refill();
@@ -100,19 +104,50 @@ bool Decoder::decodeSlow(std::uint32_t entry, std::uint8_t &value)
 std::size_t Decoder::decode(std::uint8_t *out, std::size_t n)
 {
     std::size_t done = 0;
+    const std::uint32_t *table = table_.data();
     while (done < n && !failed_) {
-        if (count_ < 32)
-            refill();
-        const std::uint32_t entry = table_[bits_ >> (64 - tableBits)];
-        const unsigned length = entryLength(entry);
-        if (entryKind(entry) == kindLeaf && length <= count_) {
-            out[done++] = static_cast<std::uint8_t>(entryPayload(entry));
+        refill();
+        // While a whole prefix is in the window, short codes come straight
+        // from the table, two at a time where both fit.
+        std::uint64_t bits = bits_;
+        unsigned count = count_;
+        while (count >= tableBits && n - done >= 2) {
+            const std::uint32_t e = table[bits >> (64 - tableBits)];
+            unsigned length;
+            if (e >> 24) {
+                out[done] = static_cast<std::uint8_t>(e);
+                out[done + 1] = static_cast<std::uint8_t>(e >> 8);
+                done += 2;
+                length = (e >> 20) & 0xfu;
+            } else {
+                length = (e >> 16) & 0xfu;
+                if (length == 0)
+                    break;
+                out[done++] = static_cast<std::uint8_t>(e);
+            }
+            bits <<= length;
+            count -= length;
+        }
+        bits_ = bits;
+        count_ = count;
+        if (done == n)
+            break;
+        if (n - done >= 2 && count_ < tableBits && next_ < words_)
+            continue; // the window ran low: load more and go on quickly
+        refill();
+        // One code at a time: the last byte, near the end of the data, or a
+        // long or broken code.
+        const auto prefix = static_cast<std::uint32_t>(bits_ >> (64 - tableBits));
+        const std::uint32_t e = table[prefix];
+        const unsigned length = (e >> 16) & 0xfu;
+        if (length != 0 && length <= count_) {
+            out[done++] = static_cast<std::uint8_t>(e);
             bits_ <<= length;
             count_ -= length;
             continue;
         }
         std::uint8_t value = 0;
-        if (!decodeSlow(entry, value)) {
+        if (!decodeSlow(prefix, value)) {
             failed_ = true;
             break;
         }

@@ -25,10 +25,22 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    static constexpr unsigned tableBits = 11;
+    static constexpr unsigned tableBits = 12;
 
     const std::vector<DecodeTree::Node> &nodes_;
+    // Per prefix of tableBits bits: the first code's byte (bits 0-7) and
+    // length (bits 16-19) when it ends within the prefix, else length 0 and
+    // deeper_ holds the node the walk continues from (-1: a missing child).
+    // When a second code also ends within the prefix, its byte (bits 8-15),
+    // the length of both (bits 20-23) and a pair flag (bit 24) follow, so the
+    // usual short codes come two at a time.
     std::vector<std::uint32_t> table_;
+    std::vector<std::int32_t> deeper_;
+
+    // Walks from the root over the low `bits` bits of `prefix`; returns the
+    // code length and sets `value`, or 0 when no leaf is reached within them
+    // (then `node` is where the walk stopped, -1 for a missing child).
+    unsigned walk(std::uint32_t prefix, unsigned bits, std::uint8_t &value, std::int32_t &node) const;
     const std::uint8_t *data_;
     std::size_t words_;
     std::size_t next_ = 0;       // next word to load
@@ -38,7 +50,7 @@ private:
 
     void buildTable();
     void refill();
-    bool decodeSlow(std::uint32_t entry, std::uint8_t &value);
+    bool decodeSlow(std::uint32_t prefix, std::uint8_t &value);
 };
 
 } // namespace azpack
