@@ -24,6 +24,7 @@ namespace {
 constexpr const char *seedVariable = "AZPACK_FUZZ_WRITE_SEEDS";
 constexpr const char *sourceName = "/fuzz-source.azl";
 constexpr const char *targetName = "/fuzz-target.bin";
+constexpr char binarySeed[] = "bytes\0with\0nul\0\xff\xfe";
 
 struct Paths {
     std::string dir;
@@ -53,7 +54,7 @@ void writeSeeds(const std::string &dir)
         "x" + std::string(28, 'a') + "y",
         "/home/anna/Music/Queen/A Night at the Opera/11 - Bohemian Rhapsody.mp3\r\n\r\nQueen\r\n"
         "Bohemian Rhapsody\r\nA Night at the Opera\r\n",
-        std::string("bytes\0with\0nul\0\xff\xfe", 19),
+        std::string(binarySeed, sizeof binarySeed - 1),
     };
     int n = 0;
     for (const std::string &text : texts) {
