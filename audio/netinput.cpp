@@ -57,15 +57,38 @@ struct DictFree {
     void operator()(AVDictionary *d) const { av_dict_free(&d); }
 };
 
-AVDictionary *networkOptions()
+AVDictionary *networkOptions(bool icy)
 {
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", kProtocolWhitelist, 0);
     av_dict_set(&options, "timeout", kNetTimeout, 0);
     av_dict_set(&options, "rw_timeout", kNetTimeout, 0);
-    av_dict_set(&options, "icy", "1", 0);
+    av_dict_set(&options, "icy", icy ? "1" : "0", 0);
     av_dict_set(&options, "user_agent", kUserAgent, 0);
     return options;
+}
+
+// Connections a demuxer opens on its own (HLS segments and the like) get the
+// same scheme check and timeouts as the station itself; FFmpeg's default
+// would wait on a dead segment server for ever.
+int openNested(AVFormatContext *format, AVIOContext **pb, const char *url, int flags,
+               AVDictionary **options)
+{
+    if (!url || !isHttpUrl(url)) {
+        warn(std::string("refused a nested URL: ") + (url ? url : ""));
+        return AVERROR(EPERM);
+    }
+    AVDictionary *merged = networkOptions(false);
+    if (options)
+        av_dict_copy(&merged, *options, AV_DICT_DONT_OVERWRITE);
+    const int rc = avio_open2(pb, url, flags, &format->interrupt_callback, &merged);
+    if (options) {
+        av_dict_free(options);
+        *options = merged;  // what was left unused, as FFmpeg expects
+    } else {
+        av_dict_free(&merged);
+    }
+    return rc;
 }
 
 // An option string of the http layer beneath an AVIOContext, or empty.
@@ -225,7 +248,7 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     const AVIOInterruptCB interrupt{&NetInput::interruptCallback,
                                     const_cast<std::atomic<bool> *>(&abort)};
 
-    std::unique_ptr<AVDictionary, DictFree> options(networkOptions());
+    std::unique_ptr<AVDictionary, DictFree> options(networkOptions(true));
     AVDictionary *raw = options.release();
     int rc = avio_open2(&io.http, url.c_str(), AVIO_FLAG_READ, &interrupt, &raw);
     options.reset(raw);
@@ -296,6 +319,7 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     format->pb = io.replay;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->interrupt_callback = interrupt;
+    format->io_open = &openNested;
     AVDictionary *formatOptions = nullptr;
     av_dict_set(&formatOptions, "protocol_whitelist", kProtocolWhitelist, 0);
     rc = avformat_open_input(&format, url.c_str(), nullptr, &formatOptions);

@@ -346,6 +346,18 @@ TEST_F(NetInputTest, DemuxerOpensNoLocalFiles)
     EXPECT_GT(readPackets(*remote, 20).packets, 0);
 }
 
+TEST_F(NetInputTest, DeadSegmentServerTimesOut)
+{
+    // The demuxer's own connections get the same timeouts as the station's.
+    server_.route("/silent.mp3", radiotest::silentHandler());
+    server_.route("/dead.m3u8", radiotest::textHandler("application/vnd.apple.mpegurl",
+                                                       "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.0,\n"
+                                                           + server_.url("/silent.mp3") + "\n#EXT-X-ENDLIST\n"));
+    const auto start = Clock::now();
+    EXPECT_FALSE(open("/dead.m3u8"));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+}
+
 // --- Damaged answers -----------------------------------------------------------------
 
 TEST_F(NetInputTest, GarbageAnswersFailCleanly)
