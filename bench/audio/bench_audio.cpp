@@ -91,6 +91,16 @@ void offlineSpeed(const std::string &path, const char *name)
                 audioSeconds, cpu, audioSeconds / cpu, ffts);
 }
 
+void openTime(const std::string &path, const char *name)
+{
+    const auto t0 = Clock::now();
+    auto source = audio::MediaSource::openFile(path, audio::MediaSource::Kind::Any);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    if (source)
+        std::printf("open %-7s (length %.2f s; MP3 includes the packet scan): %.1f ms\n", name,
+                    static_cast<double>(source->lengthFrames()) / source->sampleRate(), ms);
+}
+
 void playingCpu(const std::string &path, double seconds)
 {
     audio::Engine engine;
@@ -165,6 +175,8 @@ int main(int argc, char **argv)
     offlineSpeed(mp3, "mp3");
     offlineSpeed(ogg, "ogg");
     offlineSpeed(wav, "wav");
+    openTime(mp3, "mp3");
+    openTime(ogg, "ogg");
     playingCpu(mp3, 5.0);
     startLatency(mp3);
     return 0;
