@@ -41,16 +41,27 @@ constexpr const char *kOptIcyPacket = "icy_metadata_packet";
 constexpr const char *kContentTypeHeader = "Content-Type: ";
 constexpr const char *kLogPrefix = "melodeck audio: ";
 
-void warn(const std::string &message)
-{
-    std::fprintf(stderr, "%s%s\n", kLogPrefix, message.c_str());
-}
+// Diagnostics on standard error; each is followed by the URL concerned.
+constexpr const char *kMsgRefusedNested = "refused a nested URL: ";
+constexpr const char *kMsgRefusedUrl = "refused to open a non-http URL: ";
+constexpr const char *kMsgCannotConnect = "cannot connect to ";
+constexpr const char *kMsgNoData = "no data from ";
+constexpr const char *kMsgPlaylistNotFollowed = "not following the playlist at ";
+constexpr const char *kMsgPlaylistUnreadable = "cannot read the playlist at ";
+constexpr const char *kMsgRefusedEntry = "refused playlist entry ";
+constexpr const char *kMsgStreamUnreadable = "cannot read the stream at ";
+constexpr const char *kMsgNoStreamInfo = "no stream information at ";
+constexpr const char *kMsgNoAudio = "no audio at ";
 
-std::string avError(int code)
+void warn(const char *message, const std::string &url, int error = 0)
 {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
+    if (error < 0) {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(error, text, sizeof text);
+        std::fprintf(stderr, "%s%s%s: %s\n", kLogPrefix, message, url.c_str(), text);
+    } else {
+        std::fprintf(stderr, "%s%s%s\n", kLogPrefix, message, url.c_str());
+    }
 }
 
 struct DictFree {
@@ -75,7 +86,7 @@ int openNested(AVFormatContext *format, AVIOContext **pb, const char *url, int f
                AVDictionary **options)
 {
     if (!url || !isHttpUrl(url)) {
-        warn(std::string("refused a nested URL: ") + (url ? url : ""));
+        warn(kMsgRefusedNested, url ? url : "");
         return AVERROR(EPERM);
     }
     AVDictionary *merged = networkOptions(false);
@@ -236,7 +247,7 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
                                                const std::atomic<bool> &abort, int depth)
 {
     if (!isHttpUrl(url)) {
-        warn("refused to open a non-http URL: " + url);
+        warn(kMsgRefusedUrl, url);
         return nullptr;
     }
     if (abort.load())
@@ -253,14 +264,14 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     int rc = avio_open2(&io.http, url.c_str(), AVIO_FLAG_READ, &interrupt, &raw);
     options.reset(raw);
     if (rc < 0) {
-        warn("cannot connect to " + url + ": " + avError(rc));
+        warn(kMsgCannotConnect, url, rc);
         return nullptr;
     }
 
     std::vector<std::uint8_t> head;
     rc = readUpTo(io.http, head, kSniffBytes);
     if (rc <= 0) {
-        warn("no data from " + url + (rc < 0 ? ": " + avError(rc) : std::string()));
+        warn(kMsgNoData, url, rc);
         return nullptr;
     }
 
@@ -269,12 +280,12 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     const PlaylistKind kind = detectPlaylist(contentType, headText);
     if (kind != PlaylistKind::None) {
         if (!followPlaylists || depth >= kMaxPlaylistDepth) {
-            warn("not following the playlist at " + url);
+            warn(kMsgPlaylistNotFollowed, url);
             return nullptr;
         }
         rc = readUpTo(io.http, head, kMaxPlaylistBytes);
         if (rc < 0) {
-            warn("cannot read the playlist at " + url + ": " + avError(rc));
+            warn(kMsgPlaylistUnreadable, url, rc);
             return nullptr;
         }
         input.reset();  // the connection is not needed any more
@@ -289,7 +300,7 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
             if (abort.load() || tried >= kMaxPlaylistEntries)
                 break;
             if (!isHttpUrl(entry)) {
-                warn("refused playlist entry " + entry);
+                warn(kMsgRefusedEntry, entry);
                 continue;
             }
             ++tried;
@@ -325,17 +336,17 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     rc = avformat_open_input(&format, url.c_str(), nullptr, &formatOptions);
     av_dict_free(&formatOptions);
     if (rc < 0) {  // avformat_open_input frees the context on failure
-        warn("cannot read the stream at " + url + ": " + avError(rc));
+        warn(kMsgStreamUnreadable, url, rc);
         return nullptr;
     }
     input->format_ = format;
     rc = avformat_find_stream_info(format, nullptr);
     if (rc < 0) {
-        warn("no stream information at " + url + ": " + avError(rc));
+        warn(kMsgNoStreamInfo, url, rc);
         return nullptr;
     }
     if (av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) < 0) {
-        warn("no audio at " + url);
+        warn(kMsgNoAudio, url);
         return nullptr;
     }
 
