@@ -6,11 +6,7 @@
 #include "commandline.h"
 #include "captions.h"
 #include "melodeck.h"
-#include "forms/tautotag_form.h"
-#include "forms/tbase_form.h"
-#include "forms/tequalizer_form.h"
-#include "forms/tradio_form.h"
-#include "forms/tskin_editor_form.h"
+#include "dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -66,12 +62,9 @@ int main(int argc, char **argv)
     if (!window.started())
         return kExitNoAudio;
 
-    // Parented to the main window, which so owns them; created in this order.
-    new Tskin_editor_form(&window);
-    new Tbase_form(&window);
-    new Tradio_form(&window);
-    new Tautotag_form(&window);
-    new Tequalizer_form(&window);
+    // Owned by the main window; its handlers find them there once the
+    // dialogs have contents to show.
+    createDialogs(window);
 
     // Declared after the window, so it goes first and never calls into a
     // window that is being destroyed.

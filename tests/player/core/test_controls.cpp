@@ -2,6 +2,12 @@
 // places, captions, hints, enabled and visible states, timers and menus.
 
 #include "captions.h"
+#include "dialogs.h"
+#include "forms/tautotag_form.h"
+#include "forms/tbase_form.h"
+#include "forms/tequalizer_form.h"
+#include "forms/tradio_form.h"
+#include "forms/tskin_editor_form.h"
 #include "defaultskin.h"
 #include "melodeck.h"
 #include "tabcontrol.h"
@@ -11,6 +17,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -232,4 +239,43 @@ TEST_F(ControlsTest, AfterPlaylistMenuStartsOnStopAndSwapsTheGlyph)
     window_->after_playlist_repeat->trigger();
     EXPECT_TRUE(window_->after_playlist_repeat->isChecked());
     EXPECT_FALSE(window_->after_playlist_shutdown->isChecked());
+}
+
+TEST_F(ControlsTest, DialogsAreCreatedInOrderWithTheirCaptionsAndSizes)
+{
+    const TDialogs dialogs = createDialogs(*window_);
+    struct Expect
+    {
+        QDialog *dialog;
+        const char16_t *name;
+        const char16_t *caption;
+        QSize size;
+        bool closeButton;
+    };
+    const Expect expected[] = {
+        {dialogs.skin_editor_form, u"skin_editor_form", u"AZ Skin Editor", {317, 665}, true},
+        {dialogs.base_form, u"base_form", u"Choose Directory", {420, 185}, false},
+        {dialogs.radio_form, u"radio_form", u"Add Radio", {300, 105}, false},
+        {dialogs.autotag_form, u"autotag_form", u"AutoTag", {790, 390}, true},
+        {dialogs.equalizer_form, u"equalizer_form", u"Equalizer", {330, 230}, true},
+    };
+    QList<QDialog *> created;
+    for (QObject *child : window_->children())
+        if (auto *dialog = qobject_cast<QDialog *>(child); dialog && !qobject_cast<QFileDialog *>(child))
+            created.append(dialog);
+    ASSERT_EQ(created.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const Expect &e = expected[i];
+        SCOPED_TRACE(QString::fromUtf16(e.name).toStdString());
+        EXPECT_EQ(created.at(i), e.dialog);
+        EXPECT_EQ(e.dialog->objectName(), QString::fromUtf16(e.name));
+        EXPECT_EQ(e.dialog->windowTitle(), QString::fromUtf16(e.caption));
+        EXPECT_EQ(e.dialog->minimumSize(), e.size);
+        EXPECT_EQ(e.dialog->maximumSize(), e.size);
+        EXPECT_FALSE(e.dialog->isVisible());
+        const Qt::WindowFlags flags = e.dialog->windowFlags();
+        EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+        EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+        EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), e.closeButton);
+    }
 }
