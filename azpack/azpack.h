@@ -6,6 +6,11 @@
  * are. Every call opens and closes its own files and keeps no state between
  * calls. Progress is logged to standard output; the log never changes a result.
  *
+ * Saves (compressFile, compressString) write a temporary file beside the
+ * target and rename it over the target only once every byte is written and
+ * flushed, so a full disk or a crash never destroys the previous file; a
+ * failed save returns false and leaves no temporary file behind.
+ *
  * Ownership of restored texts: the pointer returned by uncompressFileToString
  * belongs to the library. It stays valid until the next call of
  * uncompressFileToString on the same thread, which frees it. Callers copy the
@@ -30,7 +35,8 @@ typedef unsigned char azpack_bool;
 /* Compresses the file `source` into the container file `target`. */
 AZPACK_API azpack_bool compressFile(const char *source, const char *target);
 
-/* Restores the container file `source` into the file `target`. */
+/* Restores the container file `source` into the file `target`. The target is
+ * truncated first; a damaged container leaves the bytes restored so far. */
 AZPACK_API azpack_bool uncompressFile(const char *source, const char *target);
 
 /* Compresses the text (up to its NUL byte) into the container file `target`.

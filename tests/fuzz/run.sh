@@ -15,7 +15,12 @@ if [ ! -x "$fuzzer" ]; then
   exit 1
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/azpack-fuzz-run-XXXXXX")
+# Every input goes through two files: a memory file system is much faster.
+scratch=${TMPDIR:-/tmp}
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  scratch=/dev/shm
+fi
+work=$(mktemp -d "$scratch/azpack-fuzz-run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/corpus" "$work/tmp" "$work/artifacts"
 
