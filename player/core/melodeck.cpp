@@ -147,9 +147,11 @@ void Melodeck::FormClose()
         return;
     closed_ = true;
     step(u"close"_s);
+    // Every timer stops, also those the sequence does not name: a preview
+    // may have started the spectrum under a stored skin that has it off, and
+    // a deferred start-up still pending must not run on a closed window.
     play_monitor.stop();
-    if (skin_.spectrumOn)
-        azVisTimer.stop();
+    azVisTimer.stop();
     key_monitor.stop();
     load_songlist_timer.stop();
     title_refresh.stop();

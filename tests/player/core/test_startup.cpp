@@ -323,3 +323,15 @@ TEST_F(StartupTest, ShutDownStopsEverythingOnceAndSavesNothing)
     window_.reset();
     EXPECT_EQ(QDir(home()).entryList(QDir::Files, QDir::Name), before);
 }
+
+TEST_F(StartupTest, PreviewThatStartsTheSpectrumIsStoppedAtClose)
+{
+    settings_.spectrumOn = false;
+    writeSkin(settings_);
+    start();
+    EXPECT_FALSE(window_->azVisTimer.isActive());
+    window_->skinEditorCallbacks().skinApplied(defaultSkinPicture(), 0, 0xFFFFFF, 0xFFFFFF, true);
+    EXPECT_TRUE(window_->azVisTimer.isActive());
+    window_->close();
+    EXPECT_FALSE(window_->azVisTimer.isActive());
+}
