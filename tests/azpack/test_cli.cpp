@@ -94,3 +94,32 @@ TEST(Cli, UsageErrorsExitWithOneAndPrintTheUsage)
         EXPECT_TRUE(r.err.starts_with("usage: azpack c SRC DST")) << args << ": " << r.err;
     }
 }
+
+// The build packs resources/filetypes.txt with the tool into filetypes.azi
+// beside the program: five types of three lines each.
+TEST(DefaultFileTypes, PackedListHoldsTheFiveTypesWithDecimalLimits)
+{
+    aztest::TempDir dir;
+    const std::string packed = std::filesystem::path(tool()).parent_path() / "filetypes.azi";
+    ASSERT_TRUE(aztest::exists(packed)) << packed;
+    const ToolRun t = run(dir, "cat " + quoted(packed));
+    ASSERT_EQ(t.status, 0) << t.err;
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = t.out.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(t.out.substr(start, end - start));
+    EXPECT_EQ(start, t.out.size()) << "every line ends with CR LF";
+    ASSERT_EQ(lines.size(), 15u);
+    const std::vector<std::string> types = {".mp3", ".mp2", ".wma", ".wav", ".ogg"};
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        EXPECT_EQ(lines[3 * i], types[i]);
+        for (const std::string &limit : {lines[3 * i + 1], lines[3 * i + 2]}) {
+            ASSERT_FALSE(limit.empty());
+            EXPECT_EQ(limit.find_first_not_of("0123456789"), std::string::npos) << limit;
+        }
+        const long low = std::stol(lines[3 * i + 1]);
+        const long high = std::stol(lines[3 * i + 2]);
+        EXPECT_GT(low, 0) << types[i] << ": tiny clips and broken stubs are not music";
+        EXPECT_TRUE(high == 0 || high > low) << types[i];
+    }
+}
