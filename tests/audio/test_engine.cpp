@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -310,6 +311,51 @@ TEST_F(EngineTest, SpectrumShowsWhatIsPlaying)
     EXPECT_LT(bins[peak], 1.05f);
     EXPECT_FALSE(engine_.channelGetData(h, bins, 0x80000003));
     EXPECT_FALSE(engine_.channelGetData(h, nullptr, audio::kDataFft512));
+}
+
+TEST_F(EngineTest, TwoThreadsMayDriveTheEngineAtOnce)
+{
+    // The player's refresh worker opens and frees streams while the user
+    // interface seeks, moves sliders and asks for the spectrum.
+    const auto song = audiotest::writeChirp(dir_, "song", Format::Mp3, 4.0);
+    const auto probe = audiotest::writeChirp(dir_, "probe", Format::Wav, 1.0);
+    const auto h = open(song);
+    ASSERT_NE(h, 0u);
+    std::vector<audio::Handle> bands;
+    for (int i = 0; i < 7; ++i)
+        bands.push_back(engine_.channelSetFx(h, audio::FxType::ParamEq, 1));
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    std::atomic<bool> done{false};
+    std::atomic<int> opened{0};
+    std::thread worker([&] {
+        while (!done.load()) {
+            const auto p = open(probe);
+            if (p != 0) {
+                ++opened;
+                engine_.channelPlay(p, false);
+                engine_.channelGetLength(p);
+                engine_.streamFree(p);
+            }
+        }
+    });
+    float bins[256];
+    for (int round = 0; round < 200; ++round) {
+        const auto gain = static_cast<float>(round % 31 - 15);
+        for (std::size_t b = 0; b < bands.size(); ++b)
+            EXPECT_TRUE(engine_.fxSetParameters(bands[b], audio::ParamEq{125.0f * static_cast<float>(1 << b), 18.0f, gain}));
+        if (round % 10 == 0) {
+            EXPECT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, (round % 30) / 10.0)));
+        }
+        EXPECT_TRUE(engine_.channelGetData(h, bins, audio::kDataFft512));
+        EXPECT_GE(engine_.channelGetPosition(h), 0);
+        std::this_thread::sleep_for(2ms);
+    }
+    done.store(true);
+    worker.join();
+    EXPECT_GT(opened.load(), 0);
+    for (const auto fx : bands)
+        EXPECT_TRUE(engine_.channelRemoveFx(h, fx));
+    EXPECT_TRUE(engine_.streamFree(h));
 }
 
 TEST(EngineCapture, OutputCarriesTheSongScaledByTheVolume)
