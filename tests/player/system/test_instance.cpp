@@ -118,7 +118,10 @@ TEST_F(InstanceTest, RuntimeDirectoryIsUsedOnlyWhenPrivate)
         EXPECT_EQ(info.st_mode & 077, 0u);
         EXPECT_EQ(info.st_uid, ::geteuid());
     }
-    qputenv("XDG_RUNTIME_DIR", saved);
+    if (saved.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 TEST_F(InstanceTest, MessageArrivesAndTheSenderWaitsForTheHandler)
