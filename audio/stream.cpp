@@ -111,12 +111,24 @@ void Stream::abort()
 
 bool Stream::waitForPrebuffer()
 {
+    // An ICY station usually sends its first title within the first second:
+    // wait for it while the buffer has room, so that a caller reading the
+    // title right after opening finds one.
+    bool wantTitle = false;
+    {
+        std::lock_guard lock(tagsMutex_);
+        wantTitle = !icyTags_.empty();
+    }
     const auto deadline = std::chrono::steady_clock::now() + kUrlPrebufferTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (failed_.load() || ended_.load())
             return ring_->availableFrames() > 0;
-        if (ring_->availableFrames() >= ringFrames_ / 2)
-            return true;
+        const std::size_t buffered = ring_->availableFrames();
+        if (buffered >= ringFrames_ / 2) {
+            std::lock_guard lock(tagsMutex_);
+            if (!wantTitle || !meta_.empty() || ring_->freeFrames() < kScratchFrames)
+                return true;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return ring_->availableFrames() > 0;

@@ -66,6 +66,11 @@ TEST_F(EngineUrl, StationPlaysWithItsTags)
     EXPECT_NE(icy->find("icy-name: Loop FM"), std::string::npos);
     EXPECT_EQ(icy->substr(icy->size() - 2), std::string(2, '\0'));
     ASSERT_TRUE(engine_.channelGetTags(h, audio::TagType::Http));
+    // The title is there as soon as the stream is, before it plays.
+    const auto first = engine_.channelGetTags(h, audio::TagType::Meta);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->rfind("StreamTitle='", 0), 0u) << *first;
+    EXPECT_NE(first->find(" Song';"), std::string::npos) << *first;
 
     ASSERT_TRUE(engine_.channelPlay(h, false));
     std::this_thread::sleep_for(500ms);
