@@ -51,6 +51,24 @@ public:
         return stream->handle();
     }
 
+    Handle openFile(const std::string &path, std::uint64_t offset, std::uint64_t length, MediaSource::Kind kind)
+    {
+        // A stream always covers the whole file.
+        if (offset != 0 || length != 0)
+            return 0;
+        int rate = 0;
+        Handle handle = 0;
+        {
+            std::lock_guard lock(mutex);
+            if (!output)
+                return 0;
+            rate = output->rate();
+            handle = nextHandle();
+        }
+        // Opening reads the file (and scans MP3s): done outside the lock.
+        return addStream(Stream::openFile(path, kind, handle, rate));
+    }
+
     std::shared_ptr<Stream> takeStream(Handle handle)
     {
         std::lock_guard lock(mutex);
@@ -150,36 +168,13 @@ float Engine::getVolume() const
 
 Handle Engine::streamCreateFile(const std::string &path, std::uint64_t offset, std::uint64_t length, std::uint32_t)
 {
-    // A stream always covers the whole file.
-    if (offset != 0 || length != 0)
-        return 0;
-    int rate = 0;
-    Handle handle = 0;
-    {
-        std::lock_guard lock(impl_->mutex);
-        if (!impl_->output)
-            return 0;
-        rate = impl_->output->rate();
-        handle = impl_->nextHandle();
-    }
-    return impl_->addStream(Stream::openFile(path, MediaSource::Kind::Any, handle, rate));
+    return impl_->openFile(path, offset, length, MediaSource::Kind::Any);
 }
 
 Handle Engine::wmaStreamCreateFile(const std::string &path, std::uint64_t offset, std::uint64_t length,
                                    std::uint32_t)
 {
-    if (offset != 0 || length != 0)
-        return 0;
-    int rate = 0;
-    Handle handle = 0;
-    {
-        std::lock_guard lock(impl_->mutex);
-        if (!impl_->output)
-            return 0;
-        rate = impl_->output->rate();
-        handle = impl_->nextHandle();
-    }
-    return impl_->addStream(Stream::openFile(path, MediaSource::Kind::Wma, handle, rate));
+    return impl_->openFile(path, offset, length, MediaSource::Kind::Wma);
 }
 
 Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t)
