@@ -215,12 +215,29 @@ void Melodeck::copyDataReceived(const QString &text)
         addToPlaylist(path);
     testLog(u"copyData "_s + text);
     testLog(u"playlist "_s + playlist.filename.join(u'\t'));
-    if (playlist.count() == before)
+    if (!button_stop->isEnabled()) {
+        // Idle: the first added song is to start and the Playlist tab to show.
+        // Until the playback engine is wired in, only the tab is shown.
+        if (playlist.count() == before)
+            return;
+        const QSignalBlocker quiet(page_control);
+        page_control->setCurrentIndex(Page::Playlist);
+        page_controlChange();
         return;
-    // The playing song goes on; the user sees where the new songs went.
-    const QSignalBlocker quiet(page_control);
-    page_control->setCurrentIndex(Page::Playlist);
+    }
+    // Something plays or is paused: it goes on, the user sees where the new
+    // songs went, and the song fields the adding blanked are drawn again.
+    {
+        const QSignalBlocker quiet(page_control);
+        page_control->setCurrentIndex(Page::Playlist);
+    }
     page_controlChange();
+    if (currentIndex >= 0 && currentIndex < playlist.count()) {
+        display_.drawField(DisplayField::Interpret, playlist.artist.value(currentIndex));
+        display_.drawField(DisplayField::Title, playlist.title.value(currentIndex));
+        display_.drawField(DisplayField::Album, playlist.album.value(currentIndex));
+        Image1->changed();
+    }
 }
 
 void Melodeck::addToPlaylist(const QString &path)

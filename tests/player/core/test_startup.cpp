@@ -335,3 +335,20 @@ TEST_F(StartupTest, PreviewThatStartsTheSpectrumIsStoppedAtClose)
     window_->close();
     EXPECT_FALSE(window_->azVisTimer.isActive());
 }
+
+TEST_F(StartupTest, ForwardedSongsWhilePlayingRedrawTheCurrentSongsFields)
+{
+    writeSkin(settings_);
+    const QString playing = touch(u"p/playing.mp3"_s);
+    const QString added = touch(u"p/added.mp3"_s);
+    start({playing});
+    window_->button_stop->setEnabled(true); // as while a song plays
+    window_->currentIndex = 0;
+    const QRect interpret = TSkinDisplay::fields()[1].background;
+    const QImage blank = window_->Image1->picture().copy(interpret);
+    window_->playlist.artist[0] = u"Somebody"_s;
+    window_->copyDataReceived(u"|"_s + added);
+    EXPECT_EQ(window_->playlist.count(), 2);
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+    EXPECT_NE(window_->Image1->picture().copy(interpret), blank);
+}
