@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 
 #include <cerrno>
 #include <cstring>
@@ -111,10 +112,12 @@ void TInstanceServer::readFrom(QLocalSocket *socket)
     const QString text = QString::fromUtf8(it.value().left(end));
     // Later bytes of the same connection are not part of the protocol.
     pending_.erase(it);
+    // The handler may run the message loop (a scan does), during which the
+    // sender may hang up and its socket be deleted.
+    const QPointer<QLocalSocket> alive(socket);
     if (handler_)
         handler_(text);
-    // The handler may have run the message loop; the sender may be gone.
-    if (socket->state() == QLocalSocket::ConnectedState) {
+    if (alive && socket->state() == QLocalSocket::ConnectedState) {
         socket->write(&kReplyByte, 1);
         socket->flush();
         socket->disconnectFromServer();

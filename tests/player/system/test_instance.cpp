@@ -11,7 +11,10 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -218,4 +221,54 @@ TEST_F(InstanceTest, OversizedMessageIsDroppedWithoutReachingTheHandler)
     ASSERT_TRUE(done);
     EXPECT_FALSE(confirmed);
     EXPECT_FALSE(called);
+}
+
+TEST_F(InstanceTest, SenderThatHangsUpWhileTheHandlerRunsTheLoopIsSurvived)
+{
+    TInstanceServer server;
+    const QString socket = instanceSocketPath(dir_.path());
+    ASSERT_TRUE(server.listen(socket));
+    std::atomic<bool> senderGone{false};
+    int calls = 0;
+    server.setHandler([&](const QString &) {
+        ++calls;
+        // Like a scan: the loop runs while the sender disappears.
+        spinUntil(senderGone, 5000);
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    });
+
+    std::thread sender([&] {
+        // Sends without waiting for the reply, then hangs up.
+        const QByteArray path = QFile::encodeName(socket);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0) {
+            const char message[] = "|gone";
+            [[maybe_unused]] const ssize_t n = ::send(fd, message, sizeof(message), MSG_NOSIGNAL);
+        }
+        std::this_thread::sleep_for(100ms);
+        ::close(fd);
+        senderGone = true;
+    });
+    std::atomic<bool> never{false};
+    spinUntil(never, 1500);
+    sender.join();
+    EXPECT_EQ(calls, 1);
+
+    // The server still serves the next start.
+    std::atomic<bool> finished{false};
+    std::atomic<bool> confirmed{false};
+    std::thread next([&] {
+        confirmed = sendToRunningInstance(socket, u"|next"_s);
+        finished = true;
+    });
+    server.setHandler([](const QString &) {});
+    spinUntil(finished);
+    next.join();
+    EXPECT_TRUE(confirmed);
 }
