@@ -106,6 +106,29 @@ INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat,
                                            Format::Wma),
                          [](const auto &p) { return std::string(audiotest::formatName(p.param)); });
 
+TEST(MediaSourceTagged, Mp3WithTagAndCoverSeeksExactly)
+{
+    // Real libraries carry ID3 tags with pictures in front of the audio.
+    audiotest::TempDir dir;
+    const auto plain = audiotest::writeChirp(dir, "plain", Format::Mp3VbrNoXing, 6.0);
+    const auto tagged = dir.file("tagged.mp3");
+    ASSERT_TRUE(audiotest::runFfmpeg({"-i", plain, "-f", "lavfi", "-i", "color=c=red:s=64x64:d=1", "-frames:v", "1",
+                                      "-map", "0:a", "-map", "1:v", "-c:a", "copy", "-c:v", "png", "-id3v2_version",
+                                      "3", "-write_xing", "0", "-metadata", "title=Song", "-disposition:v", "attached_pic", tagged}));
+    auto reference = MediaSource::openFile(plain, MediaSource::Kind::Any);
+    auto source = MediaSource::openFile(tagged, MediaSource::Kind::Any);
+    ASSERT_TRUE(reference && source);
+    const auto all = decodeAll(*reference);
+    EXPECT_EQ(source->lengthFrames(), static_cast<std::int64_t>(all.size() / 2));
+    for (const double seconds : {4.2, 0.7}) {
+        const auto frame = static_cast<long>(seconds * 44100);
+        ASSERT_TRUE(source->seek(frame));
+        const auto [lag, rms] = bestLag(all, readFrames(*source, 4096), frame, 2, 1500);
+        EXPECT_EQ(lag, 0) << seconds;
+        EXPECT_LT(rms, 0.01) << seconds;
+    }
+}
+
 TEST(MediaSourceOpen, RefusesWhatIsNotAudio)
 {
     audiotest::TempDir dir;
