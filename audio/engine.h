@@ -28,7 +28,8 @@ struct ParamEq {
     float gain = 0;
 };
 
-// Runs on the library's own (decoder) thread, never on the caller's.
+// Runs on the library's own (decoder) thread, never on the caller's; it must
+// hand its work on rather than block, and must not free its own stream.
 using SyncProc = std::function<void(Handle sync, Handle channel)>;
 
 class EngineImpl;
