@@ -1,0 +1,291 @@
+#include "scanner.h"
+
+#include "basedirectories.h"
+#include "untunrar.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+const QString kSongListFileName = u"songlist.azl"_s;
+const QString kDeletingMissingText = u"Deleting no more existing files from list.."_s;
+
+namespace {
+
+constexpr char CannotOpenDirectoryWarning[] = "Cannot open directory %s for the scan; it is skipped";
+
+struct DirCloser
+{
+    void operator()(DIR *dir) const { closedir(dir); }
+};
+
+enum class EntryKind { Walk, Add, Skip };
+
+bool statIs(const QByteArray &path, mode_t type, bool followLinks)
+{
+    struct stat info {};
+    const int rc = followLinks ? stat(path.constData(), &info) : lstat(path.constData(), &info);
+    return rc == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+// Real directories are walked unless hidden; regular files and links to
+// them are added (hidden ones too); links to directories, devices, FIFOs and
+// sockets are passed over.
+EntryKind judge(const dirent &entry, const QByteArray &childPath)
+{
+    unsigned char type = entry.d_type;
+    if (type == DT_UNKNOWN) {
+        struct stat info {};
+        if (lstat(childPath.constData(), &info) != 0)
+            return EntryKind::Skip;
+        type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG
+             : S_ISLNK(info.st_mode) ? DT_LNK : DT_FIFO;
+    }
+    switch (type) {
+    case DT_DIR:
+        return entry.d_name[0] == '.' ? EntryKind::Skip : EntryKind::Walk;
+    case DT_REG:
+        return EntryKind::Add;
+    case DT_LNK:
+        return statIs(childPath, S_IFREG, true) ? EntryKind::Add : EntryKind::Skip;
+    default:
+        return EntryKind::Skip;
+    }
+}
+
+bool fileExists(const QString &path)
+{
+    return !path.isEmpty() && statIs(QFile::encodeName(path), S_IFREG, true);
+}
+
+} // namespace
+
+// Builds the set of known paths once for the outermost operation on a table
+// and drops it when that operation ends.
+class TLibraryScanner::KnownPaths
+{
+public:
+    KnownPaths(TLibraryScanner &scanner, const TFileInfos &table, bool wanted)
+        : scanner_(scanner)
+    {
+        if (!wanted || scanner_.knownTable_ == &table)
+            return;
+        owner_ = true;
+        previous_ = scanner_.knownTable_;
+        previousSet_ = std::move(scanner_.known_);
+        scanner_.known_.clear();
+        scanner_.known_.reserve(table.count() * 2);
+        for (const QString &name : table.filename)
+            scanner_.known_.insert(name);
+        for (const QString &name : table.archive)
+            if (!name.isEmpty())
+                scanner_.known_.insert(name);
+        scanner_.knownTable_ = &table;
+    }
+    ~KnownPaths()
+    {
+        if (!owner_)
+            return;
+        scanner_.knownTable_ = previous_;
+        scanner_.known_ = std::move(previousSet_);
+    }
+    KnownPaths(const KnownPaths &) = delete;
+    KnownPaths &operator=(const KnownPaths &) = delete;
+
+private:
+    TLibraryScanner &scanner_;
+    bool owner_ = false;
+    const TFileInfos *previous_ = nullptr;
+    QSet<QString> previousSet_;
+};
+
+TLibraryScanner::TLibraryScanner(const TFileFilterInfos &filter, const TUnRar *archives, TScanHooks hooks,
+                                 QString programDirectory)
+    : filter_(filter), archives_(archives), hooks_(std::move(hooks)), programDir_(std::move(programDirectory))
+{
+    setupId3Tags(tags_);
+}
+
+void TLibraryScanner::show(TScanField field, const QString &text) const
+{
+    if (hooks_.showField)
+        hooks_.showField(field, text);
+}
+
+void TLibraryScanner::runMessageLoop() const
+{
+    if (hooks_.runMessageLoop)
+        hooks_.runMessageLoop();
+}
+
+void TLibraryScanner::clearSongFields() const
+{
+    show(TScanField::Interpret, QString());
+    show(TScanField::Title, QString());
+    show(TScanField::Album, QString());
+}
+
+void TLibraryScanner::showRowCount(const TFileInfos &table) const
+{
+    show(TScanField::Nr, u'#' + QString::number(table.count()));
+}
+
+void TLibraryScanner::addFile(const QString &path, TFileInfos &table, bool checkDuplicates)
+{
+    const KnownPaths scope(*this, table, checkDuplicates);
+    if (checkDuplicates && known_.contains(path))
+        return;
+    addNewFile(path, table);
+}
+
+void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
+{
+    clearSongFields();
+    switch (filter_.classifyFile(path)) {
+    case TFileFilterInfos::Song: {
+        show(TScanField::Title, path);
+        // The row goes in whole, once its tags are read, so the table's
+        // columns never differ in length while the message loop runs.
+        show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
+        runMessageLoop();
+        readSongTags(path, QString(), tags_, programDir_ + QLatin1StringView(TUnRar::scratchFileName));
+        table.appendRow(path, QString(), tags_[Id3::TPE1].value, tags_[Id3::TIT2].value,
+                        tags_[Id3::TALB].value);
+        if (knownTable_ == &table)
+            known_.insert(path);
+        break;
+    }
+    case TFileFilterInfos::Archive: {
+        show(TScanField::Title, path);
+        runMessageLoop();
+        if (archives_) {
+            const TFileRARInfos members = archives_->listArchive(path);
+            table.appendColumns(members);
+            if (knownTable_ == &table) {
+                for (const QString &name : members.filename)
+                    known_.insert(name);
+            }
+        }
+        if (knownTable_ == &table)
+            known_.insert(path);
+        showRowCount(table);
+        runMessageLoop();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TLibraryScanner::addDirectory(const QString &directory, TFileInfos &table, bool checkDuplicates)
+{
+    const KnownPaths scope(*this, table, checkDuplicates);
+    walk(directory, table, checkDuplicates);
+}
+
+void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool checkDuplicates)
+{
+    const QByteArray encoded = QFile::encodeName(directory);
+    const std::unique_ptr<DIR, DirCloser> listing(opendir(encoded.constData()));
+    if (!listing) {
+        qWarning(CannotOpenDirectoryWarning, encoded.constData());
+        return;
+    }
+    const QString prefix = directory + u'/';
+    const QByteArray encodedPrefix = encoded + '/';
+    // The listing is read in full before descending, so only one directory
+    // handle per level stays open for as short as possible.
+    struct Child
+    {
+        QString path;
+        EntryKind kind;
+    };
+    std::vector<Child> children;
+    while (const dirent *entry = readdir(listing.get())) {
+        const char *name = entry->d_name;
+        if ((name[0] == '.' && name[1] == 0) || (name[0] == '.' && name[1] == '.' && name[2] == 0))
+            continue;
+        const EntryKind kind = judge(*entry, encodedPrefix + name);
+        if (kind != EntryKind::Skip)
+            children.push_back({prefix + QFile::decodeName(name), kind});
+    }
+    for (const Child &child : children) {
+        if (child.kind == EntryKind::Walk) {
+            walk(child.path, table, checkDuplicates);
+            continue;
+        }
+        ++filesSeen_;
+        if (checkDuplicates && known_.contains(child.path))
+            continue;
+        addNewFile(child.path, table);
+    }
+}
+
+void TLibraryScanner::scanDirectories(const TStringListC &baseDirectories, TFileInfos &table,
+                                      bool checkDuplicates)
+{
+    {
+        const KnownPaths scope(*this, table, checkDuplicates);
+        for (const QString &directory : baseDirectories)
+            walk(directory, table, checkDuplicates);
+    }
+    clearSongFields();
+    show(TScanField::Time, QString());
+    runMessageLoop();
+    table.saveTable(songListFile());
+}
+
+void TLibraryScanner::removeMissingSongs(TFileInfos &table)
+{
+    clearSongFields();
+    show(TScanField::Time, QString());
+    show(TScanField::Title, kDeletingMissingText);
+    runMessageLoop();
+    // One pass that moves the kept rows down, instead of deleting rows one by
+    // one, which would cost rows times table size.
+    qsizetype kept = 0;
+    const qsizetype rows = table.count();
+    for (qsizetype row = 0; row < rows; ++row) {
+        const QString &archive = table.archive.at(row);
+        const bool stays = archive.isEmpty() ? fileExists(table.filename.at(row)) : fileExists(archive);
+        if (!stays)
+            continue;
+        if (kept != row) {
+            for (TStringListC *column : {&table.filename, &table.archive, &table.artist, &table.title,
+                                         &table.album})
+                (*column)[kept] = std::move((*column)[row]);
+        }
+        ++kept;
+    }
+    for (TStringListC *column : {&table.filename, &table.archive, &table.artist, &table.title, &table.album})
+        column->resize(kept);
+}
+
+bool TLibraryScanner::addDroppedPath(const QString &path, TStringListC &baseDirectories, TFileInfos &table,
+                                     bool onMusiclistTab)
+{
+    bool changed = false;
+    if (QFileInfo(path).isDir()) {
+        const QString directory = withoutTrailingSlash(path);
+        if (onMusiclistTab && isNewBaseDirectory(directory, baseDirectories)) {
+            baseDirectories.append(directory);
+            changed = true;
+        }
+        addDirectory(directory, table, onMusiclistTab);
+    } else {
+        const QString directory = directoryPart(path);
+        if (onMusiclistTab && !directory.isEmpty() && isNewBaseDirectory(directory, baseDirectories)) {
+            baseDirectories.append(directory);
+            changed = true;
+        }
+        addFile(path, table, onMusiclistTab);
+    }
+    return changed;
+}
