@@ -1,7 +1,7 @@
 #include "engine.h"
 
 #include "output.h"
-#include "spectrum.h"
+#include "fftanalyzer.h"
 #include "stream.h"
 
 #include <cmath>

@@ -9,7 +9,7 @@
 #include "mediasource.h"
 #include "output.h"
 #include "peakingband.h"
-#include "spectrum.h"
+#include "fftanalyzer.h"
 #include "stream.h"
 
 #include <sys/resource.h>

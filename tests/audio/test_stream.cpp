@@ -3,7 +3,7 @@
 
 #include "fixtures/mediafiles.h"
 #include "fixtures/render.h"
-#include "spectrum.h"
+#include "fftanalyzer.h"
 #include "stream.h"
 
 #include <gtest/gtest.h>

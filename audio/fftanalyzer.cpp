@@ -1,4 +1,4 @@
-#include "spectrum.h"
+#include "fftanalyzer.h"
 
 #include <fftw3.h>
 
