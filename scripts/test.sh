@@ -21,13 +21,13 @@ unset DISPLAY WAYLAND_DISPLAY
 fuzz_seconds=${MELODECK_FUZZ_SECONDS:-60}
 
 echo "== build: release with warnings as errors"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMELODECK_BUILD_TESTS=ON -DMELODECK_BUILD_BENCH=ON
 cmake --build build -j "$jobs"
 echo "== tests: release"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== build: address and undefined-behaviour sanitizers"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMELODECK_SANITIZE=ON -DMELODECK_BUILD_BENCH=OFF
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMELODECK_SANITIZE=ON -DMELODECK_BUILD_TESTS=ON -DMELODECK_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 echo "== tests: sanitizers"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
