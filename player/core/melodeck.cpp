@@ -4,6 +4,7 @@
 #include "az_volume_bar.h"
 #include "captions.h"
 #include "commandline.h"
+#include "libraryscan.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
 #include "timage.h"
@@ -54,6 +55,8 @@ Melodeck::~Melodeck()
 void Melodeck::connectEvents()
 {
     connect(&load_songlist_timer, &QTimer::timeout, this, &Melodeck::load_songlist_timerTimer);
+    connect(button_refreshsonglist, &QPushButton::clicked, this,
+            [this] { button_refreshsonglistClick(button_refreshsonglist); });
     connect(page_control, &QTabBar::currentChanged, this, [this] { page_controlChange(); });
     connect(Image1, &TImage::mouseDown, this, &Melodeck::Image1MouseDown);
     connect(Image1, &TImage::mouseMove, this, &Melodeck::Image1MouseMove);
@@ -88,6 +91,7 @@ bool Melodeck::FormCreate()
 
     step(u"id3Table"_s);
     setupId3Tags(id3Tags);
+    libraryScan_ = new TLibraryScan(*this);
 
     topRows = {1, 1, 1};
 
@@ -133,6 +137,7 @@ void Melodeck::load_songlist_timerTimer()
 {
     load_songlist_timer.stop();
     step(u"deferred"_s);
+    button_refreshsonglistClick(&load_songlist_timer);
     search_q->setFocus();
     if (playlist.count() > 0) {
         const QSignalBlocker quiet(page_control);
@@ -242,24 +247,17 @@ void Melodeck::copyDataReceived(const QString &text)
 
 void Melodeck::addToPlaylist(const QString &path)
 {
-    // Single music files and archives; walking a directory comes with the
-    // library scan.
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return;
-    switch (filterTable.classifyFile(path)) {
-    case TFileFilterInfos::Song:
-        readTags(path, id3Tags);
-        playlist.appendRow(path, QString(), id3Tags[Id3::TPE1].value, id3Tags[Id3::TIT2].value,
-                           id3Tags[Id3::TALB].value);
-        break;
-    case TFileFilterInfos::Archive:
-        if (unrar_)
-            playlist.appendColumns(unrar_->listArchive(path));
-        break;
-    default:
-        break;
-    }
+    libraryScan_->addToPlaylist(path);
+}
+
+void Melodeck::button_refreshsonglistClick(QObject *sender)
+{
+    libraryScan_->button_refreshsonglistClick(sender);
+}
+
+void Melodeck::dropFiles(const QStringList &paths)
+{
+    libraryScan_->dropFiles(paths);
 }
 
 void Melodeck::addCommandLine()

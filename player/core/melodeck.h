@@ -34,6 +34,7 @@ class QToolButton;
 class TAzPositionBar;
 class TAzVolumeBar;
 class TImage;
+class TLibraryScan;
 class TSongTableModel;
 class TTabControl;
 
@@ -73,6 +74,11 @@ public:
     void copyDataReceived(const QString &text);
     void addToPlaylist(const QString &path);
     void addCommandLine();
+
+    // The library scan and drops (libraryscan.cpp does the work).
+    void button_refreshsonglistClick(QObject *sender);
+    void dropFiles(const QStringList &paths);
+    TLibraryScan &libraryScan() const { return *libraryScan_; }
 
     // Skin and bars.
     void loadSkin(bool redraw);
@@ -186,6 +192,7 @@ private:
     std::unique_ptr<TAzPositionBar> positionBar_;
     std::unique_ptr<TAzVolumeBar> volumeBar_;
     std::unique_ptr<TUnRar> unrar_;
+    TLibraryScan *libraryScan_ = nullptr;
     TSongTableModel *gridModel_ = nullptr;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;

@@ -1,0 +1,288 @@
+#include "libraryscan.h"
+
+#include "basedirectories.h"
+#include "captions.h"
+#include "forms/tbase_form.h"
+#include "melodeck.h"
+#include "tabcontrol.h"
+#include "timage.h"
+#include "usermessages.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// In test runs the dialog closes itself like the message boxes do, so a
+// whole-program test never waits for somebody at the keyboard.
+constexpr int kTestDialogCloseMs = 100;
+const QString kDialogLogPrefix = u"dialog "_s;
+
+const QString &fieldName(TScanField field)
+{
+    static const std::array<const QString *, 5> names{&DisplayField::Nr, &DisplayField::Interpret,
+                                                      &DisplayField::Title, &DisplayField::Album,
+                                                      &DisplayField::Time};
+    return *names.at(static_cast<std::size_t>(field));
+}
+
+QStringList localPaths(const QMimeData *mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    const QList<QUrl> urls = mime->urls();
+    for (const QUrl &url : urls)
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    return paths;
+}
+} // namespace
+
+// Marks a scan as running: the controls that could read or change the table
+// being filled are disabled and get their old state back at the end, and
+// the last progress texts are drawn.
+class TLibraryScan::BusyScope
+{
+public:
+    explicit BusyScope(TLibraryScan &owner) : owner_(owner)
+    {
+        owner_.busy_ = true;
+        const QList<QWidget *> widgets = owner_.blockedWhileScanning();
+        for (QWidget *widget : widgets) {
+            if (widget->isEnabled()) {
+                widget->setEnabled(false);
+                disabled_.append(widget);
+            }
+        }
+    }
+    ~BusyScope()
+    {
+        for (const QPointer<QWidget> &widget : std::as_const(disabled_))
+            if (widget)
+                widget->setEnabled(true);
+        owner_.flushFields(true);
+        owner_.busy_ = false;
+        if (owner_.closeWanted_) {
+            owner_.closeWanted_ = false;
+            QTimer::singleShot(0, &owner_.window_, [w = &owner_.window_] { w->close(); });
+        }
+    }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    TLibraryScan &owner_;
+    QList<QPointer<QWidget>> disabled_;
+};
+
+TLibraryScan::TLibraryScan(Melodeck &window)
+    : QObject(&window), window_(window)
+{
+    TScanHooks hooks;
+    hooks.showField = [this](TScanField field, const QString &text) { showField(field, text); };
+    hooks.runMessageLoop = [this] { runMessageLoop(); };
+    scanner_ = std::make_unique<TLibraryScanner>(window_.filterTable, window_.archives(), hooks);
+    window_.installEventFilter(this);
+    window_.Image1->installEventFilter(this);
+}
+
+TLibraryScan::~TLibraryScan() = default;
+
+QList<QWidget *> TLibraryScan::blockedWhileScanning() const
+{
+    // The five buttons of the refresh, and everything else that reads or
+    // changes a song table: the grid, the tabs, search, tags and playlists.
+    return {window_.button_playpause, window_.button_random, window_.button_refreshsonglist,
+            window_.button_nextsong, window_.button_previoussong, window_.songlist_grid,
+            window_.page_control, window_.search_q, window_.search_where, window_.button_tag,
+            window_.button_saveplaylist, window_.button_loadplaylist};
+}
+
+void TLibraryScan::showField(TScanField field, const QString &text)
+{
+    pendingFields_.at(static_cast<std::size_t>(field)) = text;
+}
+
+void TLibraryScan::flushFields(bool repaint)
+{
+    bool drawn = false;
+    for (std::size_t k = 0; k < pendingFields_.size(); ++k) {
+        if (!pendingFields_[k])
+            continue;
+        window_.display().drawField(fieldName(static_cast<TScanField>(k)), *pendingFields_[k]);
+        pendingFields_[k].reset();
+        drawn = true;
+    }
+    if (drawn && repaint)
+        window_.Image1->changed();
+    sinceRepaint_.restart();
+}
+
+void TLibraryScan::runMessageLoop()
+{
+    if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= kRepaintIntervalMs)
+        flushFields(true);
+    QCoreApplication::processEvents();
+}
+
+bool TLibraryScan::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window_.Image1) {
+        // Whatever asked for this repaint, it shows the newest progress.
+        if (event->type() == QEvent::Paint)
+            flushFields(false);
+        return false;
+    }
+    if (watched != &window_)
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!localPaths(drag->mimeData()).isEmpty())
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QStringList paths = localPaths(drop->mimeData());
+        if (paths.isEmpty())
+            return true;
+        drop->acceptProposedAction();
+        // Handled once the drag has finished, so the desktop is not kept
+        // waiting for the scan.
+        QTimer::singleShot(0, this, [this, paths] { dropFiles(paths); });
+        return true;
+    }
+    case QEvent::Close:
+        // The tables and the archive library must outlive a running scan;
+        // the window closes as soon as the scan is done.
+        if (busy_) {
+            closeWanted_ = true;
+            event->ignore();
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void TLibraryScan::button_refreshsonglistClick(QObject *sender)
+{
+    if (busy_)
+        return;
+    {
+        const BusyScope scope(*this);
+        const bool fromButton = qobject_cast<QAbstractButton *>(sender) != nullptr;
+        TFileInfos &musiclist = window_.musiclist;
+        TStringListC baseDirectories = loadBaseDirectories();
+        if (removeMissingDirectories(baseDirectories))
+            saveBaseDirectories(baseDirectories);
+        const QString songList = scanner_->songListFile();
+        if (QFileInfo::exists(songList) && !baseDirectories.isEmpty()) {
+            musiclist.loadTable(songList);
+            if (fromButton) {
+                if (window_.button_stop->isEnabled())
+                    window_.button_stop->click();
+                scanner_->removeMissingSongs(musiclist);
+                scanner_->scanDirectories(baseDirectories, musiclist, true);
+            }
+        } else {
+            if (window_.button_stop->isEnabled())
+                window_.button_stop->click();
+            if (baseDirectories.isEmpty()) {
+                askForBaseDirectory(baseDirectories);
+                QFile::remove(songList);
+            }
+            // A full scan starts from nothing, so rows still in memory are
+            // not listed twice.
+            musiclist.clear();
+            scanner_->scanDirectories(baseDirectories, musiclist, false);
+        }
+        // The tab strip follows the grid, so a later drop goes where the
+        // user sees it go.
+        {
+            const QSignalBlocker quiet(window_.page_control);
+            window_.page_control->setCurrentIndex(Page::Musiclist);
+        }
+        window_.showList(musiclist);
+    }
+    runPendingDrops();
+}
+
+void TLibraryScan::askForBaseDirectory(TStringListC &baseDirectories)
+{
+    auto *form = window_.findChild<Tbase_form *>();
+    std::unique_ptr<Tbase_form> own;
+    if (!form) {
+        own = std::make_unique<Tbase_form>(&window_);
+        form = own.get();
+    }
+    form->setBaseDirectories(&baseDirectories);
+    if (testLogEnabled()) {
+        testLog(kDialogLogPrefix + form->windowTitle());
+        QTimer::singleShot(kTestDialogCloseMs, form, &Tbase_form::cancelClick);
+    }
+    form->exec();
+    form->setBaseDirectories(nullptr);
+}
+
+void TLibraryScan::dropFiles(const QStringList &paths)
+{
+    PendingDrop drop{paths, window_.currentList, window_.page_control->currentIndex() == Page::Musiclist};
+    if (busy_) {
+        pendingDrops_.push_back(std::move(drop));
+        return;
+    }
+    runDrop(drop);
+    runPendingDrops();
+}
+
+void TLibraryScan::runDrop(const PendingDrop &drop)
+{
+    const BusyScope scope(*this);
+    TStringListC baseDirectories = loadBaseDirectories();
+    bool changed = false;
+    for (const QString &path : drop.paths)
+        changed = scanner_->addDroppedPath(path, baseDirectories, *drop.target, drop.onMusiclistTab) || changed;
+    if (changed)
+        saveBaseDirectories(baseDirectories);
+    showField(TScanField::Interpret, window_.currentArtist);
+    showField(TScanField::Title, window_.currentTitle);
+    showField(TScanField::Album, window_.currentAlbum);
+    window_.showList(*window_.currentList);
+    if (drop.onMusiclistTab)
+        window_.musiclist.saveTable(scanner_->songListFile());
+}
+
+void TLibraryScan::runPendingDrops()
+{
+    while (!busy_ && !pendingDrops_.empty()) {
+        const PendingDrop next = std::move(pendingDrops_.front());
+        pendingDrops_.erase(pendingDrops_.begin());
+        runDrop(next);
+    }
+}
+
+void TLibraryScan::addToPlaylist(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        scanner_->addDirectory(withoutTrailingSlash(path), window_.playlist, false);
+    else
+        scanner_->addFile(path, window_.playlist, false);
+    flushFields(true);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+// What the main window hands its library work to: the song-list load and
+// refresh, drops from the desktop, the command line's directory walks, and
+// the progress in the display fields. Only one scan runs at a time: a second
+// refresh is ignored and drops wait until the running scan is done.
+
+#include "scanner.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class Melodeck;
+class QWidget;
+
+class TLibraryScan : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Progress repaints are drawn at most this often; a repaint of the
+    // picture in between still shows the newest texts.
+    static constexpr int kRepaintIntervalMs = 30;
+
+    // The window's filter table and archive access must exist already.
+    explicit TLibraryScan(Melodeck &window);
+    ~TLibraryScan() override;
+
+    // The sender decides: a button refreshes from disk, anything else (the
+    // start-up timer) only loads the stored list when there is one.
+    void button_refreshsonglistClick(QObject *sender);
+    // Local files and folders dropped on the window, in drop order.
+    void dropFiles(const QStringList &paths);
+    // A command-line path: a directory's tree or a single file, into the
+    // playlist, without the duplicate check.
+    void addToPlaylist(const QString &path);
+
+    bool busy() const { return busy_; }
+    TLibraryScanner &scanner() { return *scanner_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct PendingDrop
+    {
+        QStringList paths;
+        TFileInfos *target;
+        bool onMusiclistTab;
+    };
+    class BusyScope;
+
+    void showField(TScanField field, const QString &text);
+    void runMessageLoop();
+    void flushFields(bool repaint);
+    void askForBaseDirectory(TStringListC &baseDirectories);
+    void runDrop(const PendingDrop &drop);
+    void runPendingDrops();
+    QList<QWidget *> blockedWhileScanning() const;
+
+    Melodeck &window_;
+    std::unique_ptr<TLibraryScanner> scanner_;
+    std::array<std::optional<QString>, 5> pendingFields_;
+    QElapsedTimer sinceRepaint_;
+    bool busy_ = false;
+    bool closeWanted_ = false;
+    std::vector<PendingDrop> pendingDrops_;
+};
