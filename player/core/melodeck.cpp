@@ -5,6 +5,9 @@
 #include "captions.h"
 #include "commandline.h"
 #include "libraryscan.h"
+#include "playback.h"
+#include "playorder.h"
+#include "songlists.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
 #include "timage.h"
@@ -28,18 +31,13 @@ namespace {
 const QString kAudioInitText = u"Cannot initialize audio device."_s;
 const QString kAudioInitTitle = u"Bass Initialize problem"_s;
 const QString kFilterFileName = u"filetypes.azi"_s;
-const QStringList kTabCaptions{u"Musiclist"_s, u"Radiolist"_s, u"Searchlist"_s, u"Playlist"_s};
-const QStringList kHeaderCaptions{u"#"_s, u"Title"_s, u"Artist"_s, u"Album"_s, u"Filename"_s,
-                                  u"Archive Filename"_s};
-constexpr int kTabWidth = 73;
-constexpr int kNumberColumnWidth = 35;
-constexpr int kTitleColumnWidth = 155;
 } // namespace
 
 Melodeck::Melodeck(const QStringList &arguments, QWidget *parent)
     : QWidget(parent), arguments_(arguments)
 {
     createControls();
+    createPlayback();
     connectEvents();
     started_ = FormCreate();
 }
@@ -127,6 +125,8 @@ bool Melodeck::FormCreate()
     currentList = &playlist;
     gridModel_->setTable(currentList);
     writeHeaders();
+    if (playlist.count() > 0)
+        playSong(0, false);
 
     step(u"deferredTimer"_s);
     load_songlist_timer.start();
@@ -221,13 +221,16 @@ void Melodeck::copyDataReceived(const QString &text)
     testLog(u"copyData "_s + text);
     testLog(u"playlist "_s + playlist.filename.join(u'\t'));
     if (!button_stop->isEnabled()) {
-        // Idle: the first added song is to start and the Playlist tab to show.
-        // Until the playback engine is wired in, only the tab is shown.
+        // Idle: the first added song starts and the Playlist tab is shown,
+        // also when that song cannot be played, so the user sees what came.
         if (playlist.count() == before)
             return;
-        const QSignalBlocker quiet(page_control);
-        page_control->setCurrentIndex(Page::Playlist);
-        page_controlChange();
+        playSong(before, true);
+        if (page_control->currentIndex() != Page::Playlist) {
+            const QSignalBlocker quiet(page_control);
+            page_control->setCurrentIndex(Page::Playlist);
+            page_controlChange();
+        }
         return;
     }
     // Something plays or is paused: it goes on, the user sees where the new
@@ -268,38 +271,22 @@ void Melodeck::addCommandLine()
 
 void Melodeck::createTabs()
 {
-    const QSignalBlocker quiet(page_control);
-    page_control->setTabWidth(kTabWidth);
-    while (page_control->count() > 0)
-        page_control->removeTab(0);
-    for (const QString &caption : kTabCaptions)
-        page_control->addTab(caption);
-    page_control->setCurrentIndex(Page::Musiclist);
+    songLists_->createTabs();
 }
 
 void Melodeck::showList(TFileInfos &list)
 {
-    currentList = &list;
-    gridModel_->setTable(currentList);
-    if (list.count() > 0) {
-        songlist_grid->setColumnWidth(0, kNumberColumnWidth);
-        songlist_grid->setColumnWidth(1, kTitleColumnWidth);
-    }
-    writeHeaders();
-    const int row = currentList == &playlist ? std::max(0, std::min(currentIndex, list.count() - 1)) : 0;
-    songlist_grid->selectRow(row);
+    songLists_->showList(list);
 }
 
 void Melodeck::writeHeaders()
 {
-    const std::uint8_t flags = currentList->sortFlags;
-    const QString mark = (flags & SortFlag::Ascending) ? u">"_s : u"<"_s;
-    QStringList headers;
-    for (int column = 0; column < kHeaderCaptions.size(); ++column) {
-        const auto bit = static_cast<std::uint8_t>(1u << (column + 1));
-        headers.append((flags & bit) ? kHeaderCaptions.at(column) + mark : kHeaderCaptions.at(column));
-    }
-    gridModel_->setHeaders(headers);
+    songLists_->writeHeaders();
+}
+
+void Melodeck::sortByColumn(int column)
+{
+    songLists_->sortByColumn(column);
 }
 
 void Melodeck::page_controlChange()

@@ -35,6 +35,9 @@ class TAzPositionBar;
 class TAzVolumeBar;
 class TImage;
 class TLibraryScan;
+class Playback;
+class TPlayOrder;
+class TSongLists;
 class TSongTableModel;
 class TTabControl;
 
@@ -94,6 +97,23 @@ public:
     void writeHeaders();
     void page_controlChange();
     void showAfterPlaylistGlyph();
+    void sortByColumn(int column);
+
+    // Playback and play order (melodeck_playback.cpp).
+    void playSong(std::int32_t index, bool showPlaylist);
+    void button_playpauseClick();
+    void button_stopClick();
+    std::int64_t showTime();
+    void showSongInfo(bool numberOnly);
+    void play_monitorTimer();
+    void streamTitleChanged(const QString &title);
+    void title_refreshTimer();
+    void button_nextsongClick();
+    void button_previoussongClick();
+    void button_randomClick();
+    Playback &playback() const { return *playback_; }
+    TSongLists &songLists() const { return *songLists_; }
+    TPlayOrder &playOrder() const { return *playOrder_; }
 
     // The shared state.
     TFileInfos musiclist;
@@ -184,6 +204,7 @@ private:
     void createTimers();
     void createAfterPlaylistMenu();
     void connectEvents();
+    void createPlayback();
     void step(const QString &name) { lifecycleLog_.append(name); }
 
     audio::Engine engine_;
@@ -194,6 +215,9 @@ private:
     std::unique_ptr<TUnRar> unrar_;
     TLibraryScan *libraryScan_ = nullptr;
     TSongTableModel *gridModel_ = nullptr;
+    std::unique_ptr<Playback> playback_;
+    TSongLists *songLists_ = nullptr;
+    std::unique_ptr<TPlayOrder> playOrder_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

@@ -1,0 +1,60 @@
+#pragma once
+
+// The four song lists in the grid: writing a list into the grid, its headers
+// with the sort mark, header-click sorting, the mouse actions on rows and
+// tabs, moving playlist rows by dragging, and the cell hints. Grid row r
+// (1-based, row 0 being the header) shows list row r - 1.
+
+#include <QModelIndex>
+#include <QObject>
+
+#include <cstdint>
+
+class Melodeck;
+class TFileInfos;
+class TSongTableModel;
+
+class TSongLists : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTabWidth = 73;
+    static constexpr int kNumberColumnWidth = 35;
+    static constexpr int kTitleColumnWidth = 155;
+
+    TSongLists(Melodeck &window, TSongTableModel &model);
+
+    void createTabs();
+    void showList(TFileInfos &list);
+    void writeHeaders();
+    void sortByColumn(int column);
+
+    void songlist_gridDblClick();
+    // row is the grid row (0 = header, -1 = outside any cell).
+    void songlist_gridMouseUp(Qt::MouseButton button, int row, int column);
+    void songlist_gridMouseMove(int row, int column);
+    void songlist_gridRowMoved(int from, int to);
+    void page_controlMouseDown(Qt::MouseButton button, int x);
+
+    // The grid row shown at the top of the grid, and scrolling to one.
+    int firstVisibleRow() const;
+    void setFirstVisibleRow(int gridRow);
+    // True while row moving by dragging is switched on (the playlist shown).
+    bool rowMoving() const { return rowMoving_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool tagMode() const;
+    int *topRowOf(const TFileInfos *list);
+    void selectGridRow(int gridRow);
+
+    Melodeck &w_;
+    TSongTableModel &model_;
+    bool rowMoving_ = false;
+    int dragFrom_ = -1;
+    bool dragging_ = false;
+    QModelIndex hintCell_;
+};

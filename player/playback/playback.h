@@ -1,0 +1,116 @@
+#pragma once
+
+// The playback engine: one open stream for one playlist row at a time, the
+// play/pause and stop buttons (whose captions and enabled state are the
+// playing state other parts read), the time feed to the position bar, the
+// "nr" and "time" fields, the application title and the end-of-song monitor.
+// It works on the main window's state through references; which row comes
+// next is the caller's business (songEnded).
+
+#include "engine.h"
+#include "options.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QPushButton;
+class QTabBar;
+class QTimer;
+class TAzPositionBar;
+class TSkinDisplay;
+class TImage;
+class TUnRar;
+class QWidget;
+
+// The window state playback reads and writes.
+struct PlaybackState
+{
+    audio::Engine &engine;
+    TFileInfos &playlist;
+    TFileInfos *&currentList;
+    std::int32_t &currentIndex;
+    audio::Handle &currentStream;
+    QString &currentArtist;
+    QString &currentTitle;
+    QString &currentAlbum;
+    std::int64_t &lastPosition;
+};
+
+// The controls playback drives.
+struct PlaybackControls
+{
+    QWidget *window;
+    QPushButton *button_playpause;
+    QPushButton *button_stop;
+    QTabBar *page_control;
+    QTimer &play_monitor;
+    QTimer &title_refresh;
+    QTimer &azVisTimer;
+    TSkinDisplay &display;
+    TImage *Image1;
+};
+
+// What playback asks of the rest of the window.
+struct PlaybackHooks
+{
+    // The bar is replaced when the skin changes, so it is looked up each time.
+    std::function<TAzPositionBar *()> positionBar;
+    std::function<const TUnRar *()> archives;
+    std::function<bool()> spectrumOn;
+    // Makes the Playlist tab active and shows it.
+    std::function<void()> showPlaylistTab;
+    // Runs when the monitor found the song ended (it has stopped itself).
+    std::function<void()> songEnded;
+    // Puts the equalizer on a new stream; may be empty.
+    std::function<void(audio::Handle)> setEqualizer;
+    // Opens, starts and registers a radio station; empty until web radio exists.
+    std::function<bool(int row, const QString &url)> openStation;
+    std::function<void(const QString &)> setApplicationTitle;
+    // A message box with one OK button (title, text); returns when closed.
+    std::function<void(const QString &, const QString &)> showMessage;
+};
+
+class Playback : public QObject
+{
+    Q_OBJECT
+
+public:
+    static const QString kPlayCaption;          // "|>"
+    static const QString kPauseCaption;         // "||"
+    static const QString kFileErrorText;        // "Cannot play the demanded file."
+    static const QString kFileErrorTitle;       // "File Error"
+    static const QString kRadioErrorText;       // "Error: Cannot open the webradio."
+    static const QString kTitleSeparator;       // " - "
+    static constexpr int kPlaylistPage = 3;
+
+    Playback(PlaybackState state, PlaybackControls controls, PlaybackHooks hooks, QObject *parent = nullptr);
+
+    void playSong(std::int32_t index, bool showPlaylist);
+    void button_playpauseClick();
+    void button_stopClick();
+    std::int64_t showTime();
+    void showSongInfo(bool numberOnly);
+    void play_monitorTimer();
+    void seekTo(int milliseconds);
+    void setVolume(int percent);
+    void streamTitleChanged(const QString &title);
+    void title_refreshTimer();
+
+    // Safe from any thread: hands a new stream title to the user-interface
+    // thread, in the order the titles came.
+    void postStreamTitle(const QString &title);
+
+    bool playing() const;
+
+private:
+    audio::Handle openFile(const QString &path, const QString &nameForType, std::uint32_t flags);
+    void setTitleText(const QString &artist, const QString &title);
+    void startVisuals(bool start);
+
+    PlaybackState s_;
+    PlaybackControls c_;
+    PlaybackHooks h_;
+};
