@@ -1,0 +1,370 @@
+// Play order and the song grid on the real main window: the end of a song in
+// each after-playlist mode and in random mode, wrapping of ">>" and "<<",
+// header sorting, right clicks on rows and tabs, and playlist row dragging.
+
+#include "playorder.h"
+#include "songlists.h"
+#include "tabcontrol.h"
+#include "test_play_support.h"
+#include "timage.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include <set>
+
+using namespace Qt::StringLiterals;
+using playtest::PlayFixture;
+
+namespace {
+
+class PlayOrderTest : public PlayFixture
+{
+protected:
+    // Three short songs in the playlist.
+    void threeSongs(double seconds = 0.6)
+    {
+        for (const QString &name : {u"one.wav"_s, u"two.wav"_s, u"three.wav"_s})
+            addRow(window_->playlist, song(name, seconds), name);
+    }
+    bool stoppedAtEnd() const
+    {
+        return !window_->button_stop->isEnabled() && window_->button_playpause->text() == u"|>"_s;
+    }
+};
+
+class GridTest : public PlayFixture
+{
+protected:
+    QStringList shownColumn(int column) const
+    {
+        QStringList cells;
+        const QAbstractItemModel *model = window_->songlist_grid->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            cells.append(model->index(row, column).data().toString());
+        return cells;
+    }
+    QString header(int column) const
+    {
+        return window_->songlist_grid->model()->headerData(column, Qt::Horizontal).toString();
+    }
+    int selectedGridRow() const
+    {
+        const QModelIndexList rows = window_->songlist_grid->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.at(0).row() + 1 : -1;
+    }
+    void rightClickTab(int page)
+    {
+        QTest::mouseClick(window_->page_control, Qt::RightButton, {}, QPoint(2 + page * 73 + 30, 10));
+    }
+};
+
+TEST_F(PlayOrderTest, TheNextRowFollowsAndStopPlaylistStopsTheLastSongRewound)
+{
+    start();
+    threeSongs();
+    window_->playSong(1, true);
+    ASSERT_TRUE(waitForRow(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, 5000));
+    EXPECT_EQ(window_->currentIndex, 2);
+    EXPECT_EQ(position(), 0);
+    EXPECT_FALSE(window_->play_monitor.isActive());
+}
+
+TEST_F(PlayOrderTest, RepeatPlaylistStartsRowZeroAndTheGridFollowsOnlyOnThePlaylistTab)
+{
+    start();
+    threeSongs();
+    window_->after_playlist_repeat->trigger();
+    window_->playSong(2, true);
+    showPage(Page::Musiclist);
+    ASSERT_TRUE(waitForRow(0, 5000));
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
+    EXPECT_EQ(window_->currentList, &window_->musiclist);
+
+    window_->playSong(2, true);
+    ASSERT_TRUE(waitForRow(0, 5000));
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+    EXPECT_EQ(window_->songlist_grid->selectionModel()->selectedRows().value(0).row(), 0);
+}
+
+TEST_F(PlayOrderTest, ShutdownAtTheEndAsksLogindAndPlaysNothingMore)
+{
+    start();
+    threeSongs();
+    window_->after_playlist_shutdown->trigger();
+    window_->playSong(2, true);
+    // The private bus address leads nowhere: the request fails quietly, and
+    // the ended state stays as it was.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(window_->currentIndex, 2);
+    EXPECT_TRUE(playing());
+    EXPECT_TRUE(window_->button_stop->isEnabled());
+    EXPECT_FALSE(window_->play_monitor.isActive());
+}
+
+TEST_F(PlayOrderTest, RandomModeKeepsPickingAndOneSongRepeatsItself)
+{
+    start();
+    addRow(window_->musiclist, song(u"solo.wav"_s, 0.5), u"solo"_s);
+    showPage(Page::Musiclist);
+    window_->button_random->click();
+    EXPECT_TRUE(window_->randomMode);
+    EXPECT_EQ(window_->playlist.count(), 1);
+    ASSERT_TRUE(playing());
+    const audio::Handle first = window_->currentStream;
+    // At its end the same song starts again, as a new stream.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, 5000));
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_TRUE(window_->randomMode);
+
+    // ">>" ends random mode.
+    window_->button_nextsong->click();
+    EXPECT_FALSE(window_->randomMode);
+}
+
+TEST_F(PlayOrderTest, RandomPicksCoverTheRangeAndStayInIt)
+{
+    start();
+    std::set<int> seen;
+    for (int i = 0; i < 400; ++i) {
+        const int pick = window_->playOrder().random(5);
+        ASSERT_GE(pick, 0);
+        ASSERT_LT(pick, 5);
+        seen.insert(pick);
+    }
+    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_EQ(window_->playOrder().random(0), 0);
+}
+
+TEST_F(PlayOrderTest, NextOnTheLastRowAndPreviousOnRowZeroWrapAround)
+{
+    start();
+    threeSongs(3.0);
+    window_->randomMode = true;
+    window_->playSong(2, true);
+    window_->button_nextsong->click();
+    EXPECT_FALSE(window_->randomMode);
+    EXPECT_TRUE(waitForRow(0));
+    window_->button_previoussong->click();
+    EXPECT_TRUE(waitForRow(2));
+    window_->button_previoussong->click();
+    EXPECT_TRUE(waitForRow(1));
+    window_->button_nextsong->click();
+    EXPECT_TRUE(waitForRow(2));
+
+    // On an empty playlist nothing happens.
+    window_->button_stopClick();
+    window_->playlist.clear();
+    window_->button_nextsong->click();
+    window_->button_previoussong->click();
+    EXPECT_FALSE(playing());
+}
+
+TEST_F(PlayOrderTest, TheAfterPlaylistMenuPutsTheChosenGlyphOnTheButton)
+{
+    start();
+    const QImage infinite = window_->glyph_infinite->picture();
+    window_->after_playlist_repeat->trigger();
+    window_->showAfterPlaylistGlyph();
+    EXPECT_TRUE(window_->after_playlist_repeat->isChecked());
+    EXPECT_FALSE(window_->after_playlist_stop->isChecked());
+    EXPECT_EQ(window_->button_after_playlist->icon().pixmap(infinite.size()).toImage().convertToFormat(
+                  QImage::Format_ARGB32),
+              QPixmap::fromImage(infinite).toImage().convertToFormat(QImage::Format_ARGB32));
+}
+
+TEST_F(GridTest, HeaderClicksSortTheSearchlistAndPlaylistOnly)
+{
+    start();
+    addRow(window_->searchlist, u"/b"_s, u"beta"_s);
+    addRow(window_->searchlist, u"/a"_s, u"Alpha"_s);
+    addRow(window_->searchlist, u"/c"_s, u"gamma"_s);
+    window_->searchlist.artist = TStringListC{u"z"_s, u"y"_s, u"x"_s};
+    window_->musiclist.assign(window_->searchlist);
+    showPage(Page::Searchlist);
+    EXPECT_EQ(header(0), u"#>"_s);
+
+    clickHeader(1);
+    EXPECT_EQ(shownColumn(1), (QStringList{u"Alpha"_s, u"beta"_s, u"gamma"_s}));
+    EXPECT_EQ(header(1), u"Title>"_s);
+    EXPECT_EQ(header(0), u"#"_s);
+    clickHeader(1, Qt::RightButton);
+    EXPECT_EQ(shownColumn(1), (QStringList{u"gamma"_s, u"beta"_s, u"Alpha"_s}));
+    EXPECT_EQ(header(1), u"Title<"_s);
+    clickHeader(2);
+    EXPECT_EQ(shownColumn(2), (QStringList{u"x"_s, u"y"_s, u"z"_s}));
+    EXPECT_EQ(header(2), u"Artist>"_s);
+    EXPECT_EQ(shownColumn(0), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+
+    showPage(Page::Musiclist);
+    clickHeader(1);
+    EXPECT_EQ(shownColumn(1), (QStringList{u"beta"_s, u"Alpha"_s, u"gamma"_s}));
+    EXPECT_EQ(header(1), u"Title"_s);
+}
+
+TEST_F(GridTest, ShowingAListFillsTheGridAndRemembersWhereEachListWasScrolled)
+{
+    start();
+    for (int i = 0; i < 60; ++i)
+        addRow(window_->musiclist, u"/m"_s + QString::number(i), u"m"_s + QString::number(i));
+    showPage(Page::Musiclist);
+    EXPECT_EQ(window_->songlist_grid->columnWidth(0), 35);
+    EXPECT_EQ(window_->songlist_grid->columnWidth(1), 155);
+    EXPECT_EQ(window_->songlist_grid->columnWidth(2), 95);
+    window_->songLists().setFirstVisibleRow(30);
+    EXPECT_EQ(window_->songLists().firstVisibleRow(), 30);
+    showPage(Page::Searchlist);
+    EXPECT_EQ(shownColumn(1), QStringList{QString()});
+    showPage(Page::Musiclist);
+    EXPECT_EQ(window_->songLists().firstVisibleRow(), 30);
+    EXPECT_EQ(selectedGridRow(), 30);
+    EXPECT_FALSE(window_->songLists().rowMoving());
+
+    // The playlist puts the row before the current song at the top.
+    window_->playlist.assign(window_->musiclist);
+    window_->currentIndex = 40;
+    showPage(Page::Playlist);
+    EXPECT_TRUE(window_->songLists().rowMoving());
+    EXPECT_EQ(selectedGridRow(), 41);
+    EXPECT_EQ(window_->songLists().firstVisibleRow(), 40);
+}
+
+TEST_F(GridTest, RightClicksOnRowsAppendPlayOrRemove)
+{
+    start();
+    addRow(window_->musiclist, song(u"a.wav"_s, 3.0), u"a"_s);
+    addRow(window_->musiclist, song(u"b.wav"_s, 3.0), u"b"_s);
+    showPage(Page::Musiclist);
+    // Idle: the row is appended and starts.
+    rightClickRow(2);
+    EXPECT_EQ(window_->playlist.title, QStringList{u"b"_s});
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+
+    // Playing: the row is appended and only selected.
+    showPage(Page::Musiclist);
+    rightClickRow(1);
+    EXPECT_EQ(window_->playlist.title, (QStringList{u"b"_s, u"a"_s}));
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
+    EXPECT_EQ(selectedGridRow(), 1);
+
+    // On the Playlist tab the row goes; the current index stays.
+    showPage(Page::Playlist);
+    rightClickRow(1);
+    EXPECT_EQ(window_->playlist.title, QStringList{u"a"_s});
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(selectedGridRow(), 1);
+
+    // An empty list appends nothing.
+    showPage(Page::Searchlist);
+    rightClickRow(1);
+    EXPECT_EQ(window_->playlist.count(), 1);
+}
+
+TEST_F(GridTest, RightClicksOnTheActiveTabAppendTheListOrEmptyThePlaylist)
+{
+    start();
+    addRow(window_->musiclist, song(u"a.wav"_s, 3.0), u"a"_s);
+    addRow(window_->musiclist, song(u"b.wav"_s, 3.0), u"b"_s);
+    addRow(window_->playlist, u"/old.wav"_s, u"old"_s);
+    showPage(Page::Musiclist);
+    // A tab that is not the active one does nothing.
+    rightClickTab(Page::Searchlist);
+    EXPECT_EQ(window_->playlist.count(), 1);
+
+    rightClickTab(Page::Musiclist);
+    EXPECT_EQ(window_->playlist.title, (QStringList{u"old"_s, u"a"_s, u"b"_s}));
+    EXPECT_TRUE(waitForRow(1));
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+
+    // While playing, the Musiclist is appended and the playlist shown.
+    showPage(Page::Musiclist);
+    rightClickTab(Page::Musiclist);
+    EXPECT_EQ(window_->playlist.count(), 5);
+    EXPECT_EQ(window_->currentIndex, 1);
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+
+    rightClickTab(Page::Playlist);
+    EXPECT_EQ(window_->playlist.count(), 0);
+    EXPECT_EQ(shownColumn(1), QStringList{QString()});
+    EXPECT_TRUE(playing());
+}
+
+TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
+{
+    start();
+    for (int i = 0; i < 6; ++i)
+        addRow(window_->playlist, u"/s"_s + QString::number(i), u"s"_s + QString::number(i));
+    window_->currentIndex = 1;
+    showPage(Page::Playlist);
+    auto drag = [this](int from, int to) {
+        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(from, 1));
+        QMouseEvent move(QEvent::MouseMove, cellCentre(to, 1), gridViewport()->mapToGlobal(cellCentre(to, 1)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(gridViewport(), &move);
+        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, cellCentre(to, 1));
+    };
+    // The playing song itself, from grid row 2 to 5.
+    drag(2, 5);
+    EXPECT_EQ(window_->currentIndex, 4);
+    EXPECT_EQ(window_->playlist.title,
+              (QStringList{u"s0"_s, u"s2"_s, u"s3"_s, u"s4"_s, u"s1"_s, u"s5"_s}));
+    EXPECT_TRUE(window_->playlist.isConsistent());
+    EXPECT_EQ(window_->playlist.filename.at(4), u"/s1"_s);
+    EXPECT_EQ(shownColumn(1).at(4), u"s1"_s);
+    EXPECT_EQ(shownColumn(0), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}));
+    // A row from below moved above it pushes it down.
+    drag(6, 1);
+    EXPECT_EQ(window_->currentIndex, 5);
+    EXPECT_EQ(window_->playlist.title.at(0), u"s5"_s);
+    // A row from above moved below it pulls it up.
+    drag(1, 6);
+    EXPECT_EQ(window_->currentIndex, 4);
+    // Moves that pass it by leave it.
+    drag(1, 2);
+    EXPECT_EQ(window_->currentIndex, 4);
+    EXPECT_EQ(window_->playlist.title.at(4), u"s1"_s);
+
+    // Other lists do not move rows.
+    window_->musiclist.assign(window_->playlist);
+    showPage(Page::Musiclist);
+    const QStringList before = window_->musiclist.title;
+    drag(1, 4);
+    EXPECT_EQ(window_->musiclist.title, before);
+}
+
+TEST_F(GridTest, CellHintsShowTheCellTextWhenTheSkinSwitchesThemOn)
+{
+    TSkinSettings settings;
+    settings.showGridHints = true;
+    writeSkin(settings);
+    start();
+    addRow(window_->musiclist, u"/file.wav"_s, u"A long title"_s);
+    showPage(Page::Musiclist);
+    window_->songLists().songlist_gridMouseMove(1, 1);
+    EXPECT_EQ(gridViewport()->toolTip(), u"A long title"_s);
+    window_->songLists().songlist_gridMouseMove(1, 4);
+    EXPECT_EQ(gridViewport()->toolTip(), u"/file.wav"_s);
+    // The number column and the header have no hint.
+    window_->songLists().songlist_gridMouseMove(1, 0);
+    EXPECT_TRUE(gridViewport()->toolTip().isEmpty());
+    window_->songLists().songlist_gridMouseMove(0, 2);
+    EXPECT_TRUE(gridViewport()->toolTip().isEmpty());
+}
+
+TEST_F(GridTest, WithoutTheSkinSwitchThereAreNoHints)
+{
+    start();
+    addRow(window_->musiclist, u"/file.wav"_s, u"A long title"_s);
+    showPage(Page::Musiclist);
+    window_->songLists().songlist_gridMouseMove(1, 1);
+    EXPECT_TRUE(gridViewport()->toolTip().isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,303 @@
+// The playback engine on the real main window: opening rows of every kind,
+// the transport buttons' state table, the time display, failures, archive
+// members, stream titles, seeking and volume.
+
+#include "az_position_bar.h"
+#include "defaultskin.h"
+#include "playback.h"
+#include "rar4writer.h"
+#include "skindisplay.h"
+#include "tabcontrol.h"
+#include "test_play_support.h"
+#include "timage.h"
+
+#include <QFile>
+
+#include <thread>
+
+using namespace Qt::StringLiterals;
+using playtest::PlayFixture;
+
+namespace {
+
+class PlaybackTest : public PlayFixture
+{
+};
+
+TEST_F(PlaybackTest, EveryFormatStartsFromADoubleClickOnTheMusiclist)
+{
+    start();
+    const QStringList names{u"a.mp3"_s, u"b.mp2"_s, u"c.wav"_s, u"d.wma"_s, u"e.ogg"_s};
+    for (const QString &name : names)
+        addRow(window_->musiclist, song(name, 1.5), name);
+    addRow(window_->playlist, song(u"old.wav"_s), u"old.wav"_s);
+    showPage(Page::Musiclist);
+    for (int row = 1; row <= names.size(); ++row) {
+        SCOPED_TRACE(names.at(row - 1).toStdString());
+        showPage(Page::Musiclist);
+        doubleClickRow(row);
+        // The playlist is replaced by the one song, which starts.
+        ASSERT_EQ(window_->playlist.count(), 1);
+        EXPECT_EQ(window_->playlist.title.at(0), names.at(row - 1));
+        EXPECT_TRUE(playing());
+        EXPECT_TRUE(window_->button_stop->isEnabled());
+        EXPECT_TRUE(window_->play_monitor.isActive());
+        EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+        EXPECT_EQ(window_->currentList, &window_->playlist);
+        EXPECT_EQ(window_->windowTitle(), u"Artist "_s + names.at(row - 1) + u" - "_s + names.at(row - 1));
+        EXPECT_NEAR(window_->positionBar()->maximum(), 1500, 60);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return position() > 0; }, 3000));
+    }
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(PlaybackTest, PauseKeepsThePlaceStopRewindsAndPlayOnThePlaylistRestartsTheSong)
+{
+    start();
+    addRow(window_->playlist, song(u"long.wav"_s, 4.0), u"long"_s);
+    addRow(window_->playlist, song(u"next.wav"_s, 1.0), u"next"_s);
+    window_->playSong(0, true);
+    ASSERT_TRUE(playing());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 20000; }, 3000));
+
+    window_->button_playpause->click();
+    EXPECT_EQ(window_->button_playpause->text(), u"|>"_s);
+    EXPECT_TRUE(window_->button_stop->isEnabled());
+    EXPECT_FALSE(window_->play_monitor.isActive());
+    const std::int64_t paused = position();
+    QTest::qWait(400);
+    // What the output had taken before the stop may still be counted.
+    EXPECT_NEAR(position(), paused, 2048);
+
+    window_->button_playpause->click();
+    EXPECT_TRUE(playing());
+    EXPECT_TRUE(window_->play_monitor.isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return position() > paused; }, 3000));
+    EXPECT_GE(position(), paused);
+
+    window_->button_stop->click();
+    EXPECT_EQ(window_->button_playpause->text(), u"|>"_s);
+    EXPECT_FALSE(window_->button_stop->isEnabled());
+    EXPECT_FALSE(window_->play_monitor.isActive());
+    EXPECT_EQ(position(), 0);
+    EXPECT_EQ(window_->positionBar()->position(), 0);
+    EXPECT_EQ(window_->lastPosition, -1);
+    EXPECT_NE(window_->currentStream, 0u);
+    // A second stop does nothing.
+    window_->button_stop->click();
+    EXPECT_FALSE(window_->button_stop->isEnabled());
+
+    // On the Playlist tab play after stop resumes the rewound song.
+    const audio::Handle stream = window_->currentStream;
+    window_->button_playpause->click();
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(window_->currentStream, stream);
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return position() > 0; }, 3000));
+    EXPECT_LT(position(), paused);
+}
+
+TEST_F(PlaybackTest, PlayOnAnotherTabWhileIdleStartsTheShownListFromItsFirstRow)
+{
+    start();
+    addRow(window_->musiclist, song(u"m1.wav"_s), u"m1"_s);
+    addRow(window_->musiclist, song(u"m2.wav"_s), u"m2"_s);
+    showPage(Page::Musiclist);
+    window_->randomMode = true;
+    window_->button_playpause->click();
+    EXPECT_EQ(window_->playlist.title, (QStringList{u"m1"_s, u"m2"_s}));
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+
+    // Stopped, then play on the Musiclist tab: the list starts over from row 0.
+    window_->playSong(1, true);
+    window_->button_stopClick();
+    showPage(Page::Musiclist);
+    window_->button_playpause->click();
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_TRUE(playing());
+}
+
+TEST_F(PlaybackTest, A75SecondSongGivesItsLengthToTheBarAndTheTimeField)
+{
+    start();
+    addRow(window_->playlist, song(u"long.wav"_s, 75.4), u"long"_s);
+    window_->playSong(0, false);
+    ASSERT_TRUE(playing());
+    EXPECT_EQ(window_->positionBar()->maximum(), 75400);
+    window_->button_playpauseClick();
+    window_->button_stopClick();
+
+    // The window's time field shows what the display draws for the text.
+    TImage expected;
+    expected.setPicture(defaultSkinPicture());
+    TSkinDisplay display;
+    display.initDisplay(&expected, window_->skinSettings().fontColor);
+    display.drawField(DisplayField::Time, u"00:00/01:15"_s);
+    const QRect field = TSkinDisplay::fields().at(4).background;
+    EXPECT_EQ(window_->Image1->picture().copy(field), expected.picture().copy(field));
+    display.drawField(DisplayField::Time, u"00:00/01:16"_s);
+    EXPECT_NE(window_->Image1->picture().copy(field), expected.picture().copy(field));
+}
+
+TEST_F(PlaybackTest, NumberFieldFollowsTheShownList)
+{
+    start();
+    for (int i = 0; i < 3; ++i)
+        addRow(window_->playlist, home() + u"p"_s + QString::number(i) + u".wav"_s);
+    for (int i = 0; i < 5; ++i)
+        addRow(window_->musiclist, home() + u"m"_s + QString::number(i) + u".wav"_s);
+    const QRect nr = TSkinDisplay::fields().at(0).background;
+    auto drawn = [&](const QString &text) {
+        TImage image;
+        image.setPicture(defaultSkinPicture());
+        TSkinDisplay display;
+        display.initDisplay(&image, window_->skinSettings().fontColor);
+        display.drawField(DisplayField::Nr, text);
+        return image.picture().copy(nr);
+    };
+    window_->currentIndex = 2;
+    showPage(Page::Playlist);
+    EXPECT_EQ(window_->Image1->picture().copy(nr), drawn(u"#3/3"_s));
+    showPage(Page::Musiclist);
+    EXPECT_EQ(window_->Image1->picture().copy(nr), drawn(u"#5"_s));
+}
+
+TEST_F(PlaybackTest, AFileTheLibraryRejectsIsReportedAndNothingPlays)
+{
+    start();
+    addRow(window_->playlist, touch(u"broken.mp3"_s), u"broken"_s);
+    window_->playSong(0, true);
+    EXPECT_EQ(messages(), (QStringList{u"message File Error: Cannot play the demanded file."_s}));
+    EXPECT_EQ(window_->currentStream, 0u);
+    EXPECT_EQ(window_->button_playpause->text(), u"|>"_s);
+    EXPECT_FALSE(window_->button_stop->isEnabled());
+    EXPECT_FALSE(window_->play_monitor.isActive());
+    EXPECT_EQ(window_->showTime(), 0);
+}
+
+TEST_F(PlaybackTest, AFailureWhilePlayingKeepsTheMonitorWhichMovesOnAfterTwoTicks)
+{
+    start();
+    addRow(window_->playlist, song(u"first.wav"_s, 3.0), u"first"_s);
+    addRow(window_->playlist, touch(u"broken.ogg"_s), u"broken"_s);
+    addRow(window_->playlist, song(u"third.wav"_s, 1.0), u"third"_s);
+    window_->playSong(0, true);
+    ASSERT_TRUE(playing());
+    window_->playSong(1, true);
+    EXPECT_EQ(messages().size(), 1);
+    EXPECT_EQ(window_->currentStream, 0u);
+    EXPECT_TRUE(window_->button_stop->isEnabled());
+    EXPECT_TRUE(window_->play_monitor.isActive());
+    // Two ticks of 250 ms without a stream: the row counts as ended.
+    EXPECT_TRUE(waitForRow(2, 3000));
+    EXPECT_NE(window_->currentStream, 0u);
+}
+
+TEST_F(PlaybackTest, ArchiveMembersPlayFromTheScratchFile)
+{
+    start();
+    ASSERT_TRUE(window_->archives()->archiveLibraryLoaded());
+    const QString wav = song(u"member.wav"_s, 1.0);
+    const QString wma = song(u"member.wma"_s, 1.0);
+    QFile wavFile(wav), wmaFile(wma);
+    ASSERT_TRUE(wavFile.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(wmaFile.open(QIODevice::ReadOnly));
+    const QString archive = home() + u"songs.rar"_s;
+    ASSERT_TRUE(testsupport::writeRar4(
+        archive, {{"dir/Tune.wav", wavFile.readAll()}, {"Other.WMA", wmaFile.readAll()}}));
+    QFile::remove(wav);
+    QFile::remove(wma);
+    addRow(window_->playlist, u"dir/Tune.wav"_s, u"tune"_s, archive);
+    addRow(window_->playlist, u"Other.WMA"_s, u"other"_s, archive);
+    addRow(window_->playlist, u"missing.wav"_s, u"missing"_s, archive);
+
+    const QString scratch = home() + u"temp.dat"_s;
+    window_->playSong(0, true);
+    ASSERT_TRUE(playing());
+    EXPECT_TRUE(QFile::exists(scratch));
+    EXPECT_NEAR(window_->positionBar()->maximum(), 1000, 30);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return position() > 0; }, 3000));
+
+    window_->playSong(1, true);
+    ASSERT_TRUE(playing());
+    EXPECT_NEAR(window_->positionBar()->maximum(), 1000, 150);
+
+    // The scratch file still holds the last member; it must not be played
+    // as the one that could not be extracted.
+    window_->playSong(2, true);
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(window_->currentStream, 0u);
+    EXPECT_EQ(messages(), (QStringList{u"message File Error: Cannot play the demanded file."_s}));
+}
+
+TEST_F(PlaybackTest, ARadioRowFailsWithItsOwnMessageUntilWebRadioExists)
+{
+    start();
+    window_->playlist.appendRow(QString(), u"http://127.0.0.1:9/stream"_s, u"Station"_s, u"Radio"_s, u"x"_s);
+    window_->playSong(0, true);
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages().at(0).endsWith(u": Error: Cannot open the webradio."_s));
+    EXPECT_EQ(window_->currentStream, 0u);
+    EXPECT_FALSE(playing());
+}
+
+TEST_F(PlaybackTest, RowsOutsideThePlaylistDoNothing)
+{
+    start();
+    window_->playSong(0, true);
+    addRow(window_->playlist, song(u"only.wav"_s), u"only"_s);
+    window_->playSong(-1, true);
+    window_->playSong(1, true);
+    EXPECT_FALSE(playing());
+    EXPECT_EQ(window_->currentIndex, 0);
+    EXPECT_EQ(window_->lastPosition, -1);
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
+}
+
+TEST_F(PlaybackTest, StreamTitlesFromAnotherThreadArriveOnTheWindowsThreadInOrder)
+{
+    start();
+    addRow(window_->playlist, song(u"s.wav"_s, 3.0), u"s"_s);
+    window_->playSong(0, false);
+    std::thread feeder([this] {
+        window_->playback().postStreamTitle(u"One"_s);
+        window_->playback().postStreamTitle(u"Two"_s);
+    });
+    feeder.join();
+    // Nothing changes before the user-interface thread handles the calls.
+    EXPECT_EQ(window_->currentTitle, u"s"_s);
+    QApplication::processEvents();
+    EXPECT_EQ(window_->currentTitle, u"Two"_s);
+    EXPECT_EQ(window_->windowTitle(), u"Artist s - Two"_s);
+    EXPECT_TRUE(window_->title_refresh.isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window_->title_refresh.isActive(); }, 2500));
+
+    window_->currentArtist.clear();
+    window_->streamTitleChanged(u"Alone"_s);
+    EXPECT_EQ(window_->windowTitle(), u"Alone"_s);
+}
+
+TEST_F(PlaybackTest, TheBarsSeekAndSetTheVolumeWhilePlayingOnly)
+{
+    start();
+    addRow(window_->playlist, song(u"s.wav"_s, 3.0), u"s"_s);
+    window_->seekTo(1000);
+    window_->playSong(0, false);
+    window_->button_playpauseClick();
+    window_->playback().seekTo(2000);
+    const double seconds = window_->engine().channelBytes2Seconds(window_->currentStream, position());
+    EXPECT_NEAR(seconds, 2.0, 0.05);
+    window_->button_stopClick();
+    window_->playback().seekTo(2000);
+    EXPECT_EQ(position(), 0);
+
+    window_->playback().setVolume(37);
+    EXPECT_NEAR(window_->engine().getVolume(), 0.37f, 0.001f);
+    window_->playback().setVolume(0);
+    EXPECT_NEAR(window_->engine().getVolume(), 0.0f, 0.001f);
+}
+
+} // namespace
