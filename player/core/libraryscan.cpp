@@ -239,6 +239,9 @@ void TLibraryScan::askForBaseDirectory(TStringListC &baseDirectories)
     }
     form->exec();
     form->setBaseDirectories(nullptr);
+    // The main window gets the keyboard back, for the search box's focus.
+    if (window_.isVisible())
+        window_.activateWindow();
 }
 
 void TLibraryScan::dropFiles(const QStringList &paths)
