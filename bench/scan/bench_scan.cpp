@@ -1,0 +1,231 @@
+// Prints the library scan's figures and each as a share of its goal
+// (share below 1 is within the goal). Run it as bench_scan >/dev/null to hide
+// azpack's progress log; the figures go to standard error.
+//
+//   bench_scan [program]   program: the built melodeck, for its memory figure
+//                          (default: melodeck beside this benchmark)
+
+#include "mediafixtures.h"
+#include "options.h"
+#include "scanner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kArtists = 20;
+constexpr int kAlbums = 20;
+constexpr int kSongsPerAlbum = 50; // 20 x 20 x 50 = 20,000 files
+constexpr int kLibrarySongs = 100000;
+constexpr double kScanGoalFilesPerSecond = 10000.0;
+constexpr double kRefreshGoalMs = 1000.0;
+constexpr double kLoadGoalMs = 300.0;
+constexpr double kMemoryGoalMiB = 150.0;
+
+void figure(const char *name, double value, const char *unit, double goal, bool higherIsBetter)
+{
+    const double share = higherIsBetter ? goal / value : value / goal;
+    std::fprintf(stderr, "%-44s %12.1f %-8s goal %10.1f  share %.2f\n", name, value, unit, goal, share);
+}
+
+double elapsedMs(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+QByteArray songBytes(int artist, int album, int song)
+{
+    QByteArray bytes = testsupport::id3v23Tag(
+        {testsupport::id3Latin1TextFrame("TPE1", "Artist " + QByteArray::number(artist)),
+         testsupport::id3Latin1TextFrame("TIT2", "Song number " + QByteArray::number(song)),
+         testsupport::id3Latin1TextFrame("TALB", "Album " + QByteArray::number(album))},
+        1100);
+    bytes.append(3000, '\x55');
+    return bytes;
+}
+
+QString buildTree(const QString &root)
+{
+    const QString base = root + u"/music"_s;
+    for (int a = 0; a < kArtists; ++a)
+        for (int b = 0; b < kAlbums; ++b) {
+            const QString folder = base + u"/Artist %1/Album %2"_s.arg(a).arg(b);
+            QDir().mkpath(folder);
+            for (int s = 0; s < kSongsPerAlbum; ++s)
+                testsupport::writeBytes(folder + u"/%1 - Song %2.mp3"_s.arg(s).arg(s), songBytes(a, b, s));
+        }
+    return base;
+}
+
+// The baseline: a walk that opens every file and reads its first KiB.
+qint64 plainWalk(const QByteArray &directory)
+{
+    qint64 files = 0;
+    DIR *listing = opendir(directory.constData());
+    if (!listing)
+        return 0;
+    while (const dirent *entry = readdir(listing)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QByteArray child = directory + '/' + entry->d_name;
+        if (entry->d_type == DT_DIR) {
+            files += plainWalk(child);
+        } else if (entry->d_type == DT_REG) {
+            const int fd = open(child.constData(), O_RDONLY);
+            if (fd >= 0) {
+                char buffer[1024];
+                if (read(fd, buffer, sizeof buffer) > 0)
+                    ++files;
+                close(fd);
+            }
+        }
+    }
+    closedir(listing);
+    return files;
+}
+
+TFileInfos bigLibrary()
+{
+    QRandomGenerator random(7);
+    TFileInfos table;
+    for (int i = 0; i < kLibrarySongs; ++i) {
+        const QString artist = u"Artist %1"_s.arg(random.bounded(3000));
+        const QString album = u"Album of the year %1"_s.arg(random.bounded(9000));
+        const QString title = u"A song with a title %1"_s.arg(i);
+        table.appendRow(u"/home/user/Music/"_s + artist + u'/' + album + u'/' + title + u".mp3"_s, QString(),
+                        artist, title, album);
+    }
+    return table;
+}
+
+// The resident memory of a started program once it shows the big list.
+double programMemoryMiB(const QString &program, const QString &home)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"MELODECK_HOME"_s, home);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"SDL_AUDIODRIVER"_s, u"dummy"_s);
+    const QString runtime = home + u"runtime"_s;
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+    env.insert(u"MELODECK_TEST_LOG"_s, home + u"/events.log"_s);
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, {});
+    if (!process.waitForStarted(10000))
+        return -1;
+    // Start-up, the deferred load 350 ms later and the grid; then settle.
+    QThread::msleep(4000);
+    double mib = -1;
+    QFile status(u"/proc/%1/status"_s.arg(process.processId()));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                mib = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    process.kill();
+    process.waitForFinished(5000);
+    return mib;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString home = dir.path() + u'/';
+
+    std::fprintf(stderr, "Writing %d tagged files...\n", kArtists * kAlbums * kSongsPerAlbum);
+    const QString base = buildTree(dir.path());
+    const QByteArray encodedBase = QFile::encodeName(base);
+    plainWalk(encodedBase); // warm the cache
+
+    qint64 walked = 0;
+    const double walkMs = elapsedMs([&] { walked = plainWalk(encodedBase); });
+
+    TFileFilterInfos filter;
+    filter.extension = {u".mp3"_s, u".wav"_s, u".ogg"_s};
+    filter.minimum = {u"0"_s, u"0"_s, u"0"_s};
+    filter.maximum = {u"0"_s, u"0"_s, u"0"_s};
+    qint64 fieldTexts = 0;
+    TScanHooks hooks;
+    hooks.showField = [&fieldTexts](TScanField, const QString &) { ++fieldTexts; };
+    hooks.runMessageLoop = [] { QCoreApplication::processEvents(); };
+    TLibraryScanner scanner(filter, nullptr, hooks, home);
+
+    TFileInfos musiclist;
+    const double scanMs = elapsedMs([&] { scanner.scanDirectories({base}, musiclist, false); });
+
+    TFileInfos refreshed;
+    const double refreshMs = elapsedMs([&] {
+        refreshed.loadTable(scanner.songListFile());
+        scanner.removeMissingSongs(refreshed);
+        scanner.scanDirectories({base}, refreshed, true);
+    });
+
+    const double walkRate = static_cast<double>(walked) / (walkMs / 1000.0);
+    const double scanRate = static_cast<double>(musiclist.count()) / (scanMs / 1000.0);
+    std::fprintf(stderr, "\n%lld files walked, %d songs scanned, %d after the refresh\n",
+                 static_cast<long long>(walked), musiclist.count(), refreshed.count());
+    std::fprintf(stderr, "%-44s %12.1f files/s\n", "plain walk, open + read 1 KiB (baseline)", walkRate);
+    figure("full scan", scanRate, "files/s", kScanGoalFilesPerSecond, true);
+    std::fprintf(stderr, "%-44s %12.2f\n", "full scan time / plain walk time", scanMs / walkMs);
+    figure("refresh with nothing changed", refreshMs, "ms", kRefreshGoalMs, false);
+
+    // A big library as the program stores it.
+    const QString bigHome = home + u"big/"_s;
+    QDir().mkpath(bigHome + u"music"_s);
+    bigLibrary().saveTable(bigHome + kSongListFileName);
+    TStringListC bases{bigHome + u"music"_s};
+    bases.SaveToFile(bigHome + u"music_directories.azi"_s);
+    TStringListC filterLines{u".mp3"_s, u"0"_s, u"0"_s};
+    filterLines.SaveToFile(bigHome + u"filetypes.azi"_s);
+    TFileInfos loaded;
+    const double loadMs = elapsedMs([&] { loaded.loadTable(bigHome + kSongListFileName); });
+    figure("load a 100,000-song songlist.azl", loadMs, "ms", kLoadGoalMs, false);
+
+    const QString program =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath() + u"/melodeck"_s;
+    if (QFileInfo(program).isExecutable()) {
+        const double mib = programMemoryMiB(program, bigHome);
+        const QString emptyHome = home + u"empty/"_s;
+        QDir().mkpath(emptyHome);
+        filterLines.SaveToFile(emptyHome + u"filetypes.azi"_s);
+        const double emptyMib = programMemoryMiB(program, emptyHome);
+        if (mib > 0 && emptyMib > 0) {
+            figure("program resident memory, 100,000 songs", mib, "MiB", kMemoryGoalMiB, false);
+            std::fprintf(stderr, "%-44s %12.1f MiB\n", "program resident memory, empty library", emptyMib);
+        } else {
+            std::fprintf(stderr, "program memory: could not be read\n");
+        }
+    } else {
+        std::fprintf(stderr, "program memory: %s not found\n", qPrintable(program));
+    }
+    return 0;
+}
