@@ -89,14 +89,14 @@ private:
 };
 
 TLibraryScan::TLibraryScan(Melodeck &window)
-    : QObject(&window), window_(window)
+    : QObject(&window), window_(window), image_(window.Image1)
 {
     TScanHooks hooks;
     hooks.showField = [this](TScanField field, const QString &text) { showField(field, text); };
     hooks.runMessageLoop = [this] { runMessageLoop(); };
     scanner_ = std::make_unique<TLibraryScanner>(window_.filterTable, window_.archives(), hooks);
     window_.installEventFilter(this);
-    window_.Image1->installEventFilter(this);
+    image_->installEventFilter(this);
 }
 
 TLibraryScan::~TLibraryScan() = default;
@@ -140,7 +140,9 @@ void TLibraryScan::runMessageLoop()
 
 bool TLibraryScan::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == window_.Image1) {
+    // Compared by address only: while the window is destroyed its children
+    // still send events here, but its members are gone.
+    if (watched == image_) {
         // Whatever asked for this repaint, it shows the newest progress.
         if (event->type() == QEvent::Paint)
             flushFields(false);

@@ -66,6 +66,7 @@ private:
     QList<QWidget *> blockedWhileScanning() const;
 
     Melodeck &window_;
+    QObject *const image_;
     std::unique_ptr<TLibraryScanner> scanner_;
     std::array<std::optional<QString>, 5> pendingFields_;
     QElapsedTimer sinceRepaint_;
