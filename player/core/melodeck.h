@@ -216,7 +216,7 @@ private:
     TLibraryScan *libraryScan_ = nullptr;
     TSongTableModel *gridModel_ = nullptr;
     std::unique_ptr<Playback> playback_;
-    TSongLists *songLists_ = nullptr;
+    std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;

@@ -38,7 +38,7 @@ void Melodeck::createPlayback()
         showMessage(this, QMessageBox::Critical, title, text);
     };
     playback_ = std::make_unique<Playback>(state, controls, std::move(hooks));
-    songLists_ = new TSongLists(*this, *gridModel_);
+    songLists_ = std::make_unique<TSongLists>(*this, *gridModel_);
     playOrder_ = std::make_unique<TPlayOrder>(*this, [](int kind) { return shutdownSystem(kind); });
 
     connect(&play_monitor, &QTimer::timeout, this, &Melodeck::play_monitorTimer);

@@ -32,10 +32,12 @@ constexpr int kTabStripOffset = 2;
 } // namespace
 
 TSongLists::TSongLists(Melodeck &window, TSongTableModel &model)
-    : QObject(&window), w_(window), model_(model)
+    : w_(window), model_(model)
 {
     w_.songlist_grid->viewport()->installEventFilter(this);
     w_.songlist_grid->viewport()->setMouseTracking(true);
+    // Header clicks sort (or do nothing); they never select a column.
+    w_.songlist_grid->horizontalHeader()->setSectionsClickable(false);
     w_.songlist_grid->horizontalHeader()->viewport()->installEventFilter(this);
     w_.page_control->installEventFilter(this);
 }

@@ -201,9 +201,12 @@ TEST_F(GridTest, HeaderClicksSortTheSearchlistAndPlaylistOnly)
     EXPECT_EQ(shownColumn(0), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
 
     showPage(Page::Musiclist);
+    const int selected = selectedGridRow();
     clickHeader(1);
     EXPECT_EQ(shownColumn(1), (QStringList{u"beta"_s, u"Alpha"_s, u"gamma"_s}));
     EXPECT_EQ(header(1), u"Title"_s);
+    EXPECT_EQ(selectedGridRow(), selected);
+    EXPECT_EQ(selected, 1);
 }
 
 TEST_F(GridTest, ShowingAListFillsTheGridAndRemembersWhereEachListWasScrolled)
