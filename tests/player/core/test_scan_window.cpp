@@ -8,7 +8,9 @@
 #include "libraryscan.h"
 #include "melodeck.h"
 #include "scanner.h"
+#include "skindisplay.h"
 #include "tabcontrol.h"
+#include "timage.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -312,4 +314,38 @@ TEST_F(ScanWindowTest, CommandLineDirectoryFillsThePlaylistWithItsTree)
     EXPECT_EQ(names(window_->playlist), (QSet<QString>{one, two, single}));
     EXPECT_EQ(window_->playlist.count(), 4);
     EXPECT_TRUE(window_->playlist.isConsistent());
+}
+
+TEST_F(ScanWindowTest, ARepaintDuringAScanShowsTheFileBeingScanned)
+{
+    const QString music = home() + u"music"_s;
+    for (const char *name : {"first-song-with-a-long-name", "second-song-named-otherwise", "third-one"})
+        touch(u"music/%1.mp3"_s.arg(QLatin1StringView(name)));
+    saveBaseDirectories({music}, home());
+    TFileInfos().saveTable(songList());
+    start();
+    window_->show();
+    deferredStart();
+
+    // Each pass of the message loop during the scan repaints the picture at
+    // once and keeps what the title field shows. The files go by much faster
+    // than the progress is drawn on its own.
+    const QRect title = TSkinDisplay::fields()[2].background;
+    QList<QImage> seen;
+    QTimer tick;
+    tick.setInterval(0);
+    QObject::connect(&tick, &QTimer::timeout, &tick, [&] {
+        if (!window_->libraryScan().busy())
+            return;
+        window_->Image1->repaint();
+        const QImage field = window_->Image1->picture().copy(title);
+        if (seen.isEmpty() || seen.last() != field)
+            seen.append(field);
+    });
+    tick.start();
+    refreshByButton();
+    tick.stop();
+    ASSERT_EQ(window_->musiclist.count(), 3);
+    // The deleting notice and each of the three files.
+    EXPECT_GE(seen.size(), 4);
 }
