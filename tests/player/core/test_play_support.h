@@ -67,9 +67,9 @@ protected:
         window_.reset();
         WindowFixture::TearDown();
     }
-    void start()
+    void start(const QStringList &arguments = {})
     {
-        window_ = std::make_unique<Melodeck>(QStringList{});
+        window_ = std::make_unique<Melodeck>(arguments);
         ASSERT_TRUE(window_->started());
         // The deferred song-list load would open the base-directory dialog.
         window_->load_songlist_timer.stop();

@@ -300,4 +300,28 @@ TEST_F(PlaybackTest, TheBarsSeekAndSetTheVolumeWhilePlayingOnly)
     EXPECT_NEAR(window_->engine().getVolume(), 0.0f, 0.001f);
 }
 
+TEST_F(PlaybackTest, CommandLineSongsStartAtOnceAndForwardedOnesStartWhenIdle)
+{
+    writeFilter();
+    const QString first = song(u"first.mp3"_s, 3.0);
+    start({first});
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(window_->currentIndex, 0);
+    // The tab changes only with the deferred start-up.
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
+    window_->button_stopClick();
+
+    const QString second = song(u"second.ogg"_s, 3.0);
+    window_->copyDataReceived(u"|"_s + second);
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(window_->currentIndex, 1);
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+
+    // While playing, forwarded songs are only appended.
+    window_->copyDataReceived(u"|"_s + first);
+    EXPECT_EQ(window_->playlist.count(), 3);
+    EXPECT_EQ(window_->currentIndex, 1);
+    EXPECT_TRUE(messages().isEmpty());
+}
+
 } // namespace
