@@ -17,10 +17,10 @@
 
 void Melodeck::createPlayback()
 {
-    PlaybackState state{engine_,         playlist,      currentList,  currentIndex, currentStream,
-                        currentArtist,   currentTitle,  currentAlbum, lastPosition};
-    PlaybackControls controls{this,         button_playpause, button_stop, page_control, play_monitor,
-                              title_refresh, azVisTimer,      display_,    Image1};
+    PlaybackState state{engine_,       playlist,     currentList,  currentIndex, currentStream,
+                        currentArtist, currentTitle, currentAlbum, lastPosition, randomMode};
+    PlaybackControls controls{this,          button_playpause, button_stop, page_control, play_monitor,
+                              title_refresh, azVisTimer,       display_,    Image1};
     PlaybackHooks hooks;
     hooks.positionBar = [this] { return positionBar_.get(); };
     hooks.archives = [this]() -> const TUnRar * { return unrar_.get(); };

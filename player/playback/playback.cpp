@@ -137,7 +137,8 @@ void Playback::button_playpauseClick()
 {
     const bool onPlaylistTab = c_.page_control->currentIndex() == kPlaylistPage;
     if ((s_.currentStream == 0 || !onPlaylistTab) && !c_.button_stop->isEnabled()) {
-        // A fresh start: the shown list becomes the playlist.
+        // A fresh start: the shown list becomes the playlist, in order.
+        s_.randomMode = false;
         if (s_.currentList != &s_.playlist)
             s_.playlist.assign(*s_.currentList);
         playSong(0, true);

@@ -37,6 +37,7 @@ struct PlaybackState
     QString &currentTitle;
     QString &currentAlbum;
     std::int64_t &lastPosition;
+    bool &randomMode;
 };
 
 // The controls playback drives.

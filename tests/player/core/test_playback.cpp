@@ -105,6 +105,7 @@ TEST_F(PlaybackTest, PlayOnAnotherTabWhileIdleStartsTheShownListFromItsFirstRow)
     showPage(Page::Musiclist);
     window_->randomMode = true;
     window_->button_playpause->click();
+    EXPECT_FALSE(window_->randomMode);
     EXPECT_EQ(window_->playlist.title, (QStringList{u"m1"_s, u"m2"_s}));
     EXPECT_EQ(window_->currentIndex, 0);
     EXPECT_TRUE(playing());
