@@ -198,14 +198,12 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
         if (QFileInfo::exists(songList) && !baseDirectories.isEmpty()) {
             musiclist.loadTable(songList);
             if (fromButton) {
-                if (window_.button_stop->isEnabled())
-                    window_.button_stop->click();
+                window_.button_stopClick();
                 scanner_->removeMissingSongs(musiclist);
                 scanner_->scanDirectories(baseDirectories, musiclist, true);
             }
         } else {
-            if (window_.button_stop->isEnabled())
-                window_.button_stop->click();
+            window_.button_stopClick();
             if (baseDirectories.isEmpty()) {
                 askForBaseDirectory(baseDirectories);
                 QFile::remove(songList);
@@ -269,6 +267,8 @@ void TLibraryScan::runDrop(const PendingDrop &drop)
     showField(TScanField::Interpret, window_.currentArtist);
     showField(TScanField::Title, window_.currentTitle);
     showField(TScanField::Album, window_.currentAlbum);
+    flushFields(true);
+    window_.showTime();
     window_.showList(*window_.currentList);
     if (drop.onMusiclistTab)
         window_.musiclist.saveTable(scanner_->songListFile());

@@ -6,6 +6,7 @@
 #include "captions.h"
 #include "forms/tbase_form.h"
 #include "libraryscan.h"
+#include "mediafixtures.h"
 #include "melodeck.h"
 #include "scanner.h"
 #include "skindisplay.h"
@@ -210,7 +211,15 @@ TEST_F(ScanWindowTest, StartUpOnlyLoadsAndTheUsersRefreshFollowsTheDisk)
     EXPECT_EQ(window_->musiclist.artist.at(0), u"K"_s);
     EXPECT_EQ(loadBaseDirectories(home()), TStringListC{music});
 
+    // A refresh from the button stops what plays.
+    const QString tone = home() + u"tone.wav"_s;
+    ASSERT_TRUE(testsupport::writeWav(tone, 2.0));
+    window_->playlist.appendRow(tone, {}, {}, {}, {});
+    window_->playSong(0, false);
+    ASSERT_TRUE(window_->button_stop->isEnabled());
     refreshByButton();
+    EXPECT_FALSE(window_->button_stop->isEnabled());
+    EXPECT_EQ(window_->button_playpause->text(), Caption::Play);
     EXPECT_EQ(window_->musiclist.filename, (QStringList{kept, added}));
     EXPECT_EQ(window_->musiclist.title.at(0), u"Kept"_s);
     EXPECT_EQ(savedSongs().filename, window_->musiclist.filename);
