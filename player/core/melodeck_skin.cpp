@@ -5,6 +5,7 @@
 #include "az_volume_bar.h"
 #include "defaultskin.h"
 #include "melodeck.h"
+#include "playback.h"
 #include "timage.h"
 #include "usermessages.h"
 
@@ -99,6 +100,7 @@ void Melodeck::skinApplied(const QImage &image, quint32 barColour, quint32 textC
     Image1->setPicture(image);
     createBars(true, barColour);
     display_.initDisplay(Image1, textColour);
+    showSongInfo(false);
     skin_.spectrumColor = spectrumColour;
     if (spectrumOn)
         azVisTimer.start();
@@ -107,15 +109,12 @@ void Melodeck::skinApplied(const QImage &image, quint32 barColour, quint32 textC
 
 void Melodeck::setVolume(int percent)
 {
-    engine_.setVolume(static_cast<float>(percent) / 100.0f);
+    playback_->setVolume(percent);
 }
 
 void Melodeck::seekTo(int milliseconds)
 {
-    if (!button_stop->isEnabled())
-        return;
-    engine_.channelSetPosition(currentStream,
-                               engine_.channelSeconds2Bytes(currentStream, milliseconds / 1000.0));
+    playback_->seekTo(milliseconds);
 }
 
 void Melodeck::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
