@@ -190,7 +190,8 @@ void Melodeck::createAfterPlaylistMenu()
         QAction *action = menu_after_playlist->addAction(caption);
         action->setObjectName(name);
         action->setCheckable(true);
-        action->setIcon(QIcon(QPixmap::fromImage(glyph->picture())));
+        // White is the glyphs' transparent colour, as everywhere on the skin.
+        action->setIcon(QIcon(QPixmap::fromImage(whiteToTransparent(glyph->picture()))));
         return action;
     };
     after_playlist_stop = item(u"after_playlist_stop"_s, u"Stop Playlist"_s, glyph_1);

@@ -183,7 +183,7 @@ void Melodeck::showAfterPlaylistGlyph()
         glyph = glyph_shutdown;
     if (!glyph)
         return;
-    const QPixmap pixmap = QPixmap::fromImage(glyph->picture());
+    const QPixmap pixmap = QPixmap::fromImage(whiteToTransparent(glyph->picture()));
     button_after_playlist->setIcon(QIcon(pixmap));
     button_after_playlist->setIconSize(pixmap.size());
 }

@@ -222,10 +222,19 @@ TEST_F(ControlsTest, AfterPlaylistMenuStartsOnStopAndSwapsTheGlyph)
 
     auto shownGlyph = [this] {
         return window_->button_after_playlist->icon().pixmap(QSize(21, 11)).toImage().convertToFormat(
-            QImage::Format_RGB32);
+            QImage::Format_ARGB32_Premultiplied);
     };
-    const QImage stopGlyph = glyph1Picture().convertToFormat(QImage::Format_RGB32);
-    const QImage repeatGlyph = glyphInfinitePicture().convertToFormat(QImage::Format_RGB32);
+    // The button shows the glyph with its white ground left transparent.
+    auto asShown = [](const QImage &glyph) {
+        return whiteToTransparent(glyph).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    const QImage stopGlyph = asShown(glyph1Picture());
+    const QImage repeatGlyph = asShown(glyphInfinitePicture());
+    int transparent = 0;
+    for (int y = 0; y < stopGlyph.height(); ++y)
+        for (int x = 0; x < stopGlyph.width(); ++x)
+            transparent += stopGlyph.pixelColor(x, y).alpha() == 0 ? 1 : 0;
+    ASSERT_GT(transparent, 0);
     ASSERT_NE(stopGlyph, repeatGlyph);
     EXPECT_EQ(shownGlyph(), stopGlyph);
 

@@ -2,6 +2,7 @@
 // each after-playlist mode and in random mode, wrapping of ">>" and "<<",
 // header sorting, right clicks on rows and tabs, and playlist row dragging.
 
+#include "defaultskin.h"
 #include "playorder.h"
 #include "songlists.h"
 #include "tabcontrol.h"
@@ -173,8 +174,8 @@ TEST_F(PlayOrderTest, TheAfterPlaylistMenuPutsTheChosenGlyphOnTheButton)
     EXPECT_TRUE(window_->after_playlist_repeat->isChecked());
     EXPECT_FALSE(window_->after_playlist_stop->isChecked());
     EXPECT_EQ(window_->button_after_playlist->icon().pixmap(infinite.size()).toImage().convertToFormat(
-                  QImage::Format_ARGB32),
-              QPixmap::fromImage(infinite).toImage().convertToFormat(QImage::Format_ARGB32));
+                  QImage::Format_ARGB32_Premultiplied),
+              whiteToTransparent(infinite).convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 TEST_F(GridTest, HeaderClicksSortTheSearchlistAndPlaylistOnly)
