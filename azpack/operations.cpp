@@ -45,6 +45,20 @@ constexpr std::size_t readChunk = 1 << 20;
 constexpr std::size_t restoreChunk = 1 << 16;
 constexpr char emptyText[] = "";
 
+// Reads the source from where it stands to its end in chunks, handing each
+// to `take`. False on a read error or as soon as `take` says so.
+template <typename Take>
+bool eachChunk(SourceFile &in, std::vector<std::uint8_t> &chunk, Take take)
+{
+    for (;;) {
+        const long n = in.read(chunk.data(), chunk.size());
+        if (n == 0)
+            return true;
+        if (n < 0 || !take(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n))))
+            return false;
+    }
+}
+
 // Steps after counting, up to the size estimate: the code table is in
 // `table` afterwards. The counting step's heading is already written.
 void planCodes(SymbolTable &table, ProgressLog &log)
@@ -150,16 +164,10 @@ bool compressFileToFile(const char *source, const char *target, FileOps &ops, Pr
     std::vector<std::uint8_t> chunk(readChunk);
     log.text(logAnalysing);
     SymbolTable table;
-    bool readOk = in.rewind();
-    while (readOk) {
-        const long n = in.read(chunk.data(), chunk.size());
-        if (n <= 0) {
-            readOk = n == 0;
-            break;
-        }
-        table.add(std::span(chunk.data(), static_cast<std::size_t>(n)));
-        readOk = !table.tooLarge();
-    }
+    const bool readOk = in.rewind() && eachChunk(in, chunk, [&table](std::span<const std::uint8_t> bytes) {
+        table.add(bytes);
+        return !table.tooLarge();
+    });
     if (!readOk || table.total() == 0) {
         log.endLine(logError);
         return false;
@@ -172,18 +180,12 @@ bool compressFileToFile(const char *source, const char *target, FileOps &ops, Pr
     std::vector<std::uint8_t> bytes;
     appendHeader(bytes, table.symbols(), total);
     BitPacker packer(table.symbols());
-    bool ok = rewound;
-    while (ok) {
-        const long n = in.read(chunk.data(), chunk.size());
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = packer.pack(std::span(chunk.data(), static_cast<std::size_t>(n)), bytes) && out.write(bytes);
+    bool ok = rewound && eachChunk(in, chunk, [&](std::span<const std::uint8_t> input) {
+        const bool packed = packer.pack(input, bytes) && out.write(bytes);
         bytes.clear();
         // A file that grew since it was counted would not restore whole.
-        ok = ok && packer.packedBytes() <= total;
-    }
+        return packed && packer.packedBytes() <= total;
+    });
     // Nor would one that shrank.
     ok = ok && packer.packedBytes() == total;
     packer.finish(bytes);
