@@ -4,6 +4,7 @@
 #include "az_volume_bar.h"
 #include "captions.h"
 #include "commandline.h"
+#include "keyboardcontrol.h"
 #include "libraryscan.h"
 #include "playback.h"
 #include "playorder.h"
@@ -63,6 +64,9 @@ void Melodeck::connectEvents()
     connect(after_playlist_stop, &QAction::triggered, this, &Melodeck::after_playlist_stopClick);
     connect(after_playlist_repeat, &QAction::triggered, this, &Melodeck::after_playlist_repeatClick);
     connect(after_playlist_shutdown, &QAction::triggered, this, &Melodeck::after_playlist_shutdownClick);
+    keyboard_ = std::make_unique<TKeyboardControl>(*this);
+    connect(&key_monitor, &QTimer::timeout, this, &Melodeck::key_monitorTimer);
+    connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
 }
 
 bool Melodeck::FormCreate()
@@ -313,4 +317,24 @@ void Melodeck::page_controlChange()
     default:
         break;
     }
+}
+
+void Melodeck::key_monitorTimer()
+{
+    keyboard_->key_monitorTimer();
+}
+
+bool Melodeck::Button1KeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    return keyboard_->Button1KeyDown(key, shift);
+}
+
+bool Melodeck::songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    return keyboard_->songlist_gridKeyDown(key, shift);
+}
+
+void Melodeck::Button1Click()
+{
+    keyboard_->Button1Click();
 }

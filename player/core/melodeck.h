@@ -34,6 +34,7 @@ class QToolButton;
 class TAzPositionBar;
 class TAzVolumeBar;
 class TImage;
+class TKeyboardControl;
 class TLibraryScan;
 class Playback;
 class TPlayOrder;
@@ -114,6 +115,13 @@ public:
     Playback &playback() const { return *playback_; }
     TSongLists &songLists() const { return *songLists_; }
     TPlayOrder &playOrder() const { return *playOrder_; }
+
+    // Keyboard control: hot keys and type-ahead (keyboardcontrol.cpp).
+    void key_monitorTimer();
+    bool Button1KeyDown(int key, Qt::KeyboardModifiers shift);
+    bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
+    void Button1Click();
+    TKeyboardControl &keyboard() const { return *keyboard_; }
 
     // The shared state.
     TFileInfos musiclist;
@@ -218,6 +226,7 @@ private:
     std::unique_ptr<Playback> playback_;
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
+    std::unique_ptr<TKeyboardControl> keyboard_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;
