@@ -6,12 +6,15 @@
 #include "keyboardcontrol.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
-#include "xvfbserver.h"
 
 #include <QLineEdit>
 #include <QStandardPaths>
 
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // The X headers define macros such as None and Bool; they come last.
 #include <X11/Xlib.h>
@@ -19,36 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A window of another program, holding the keyboard focus.
-class ForeignWindow
-{
-public:
-    ForeignWindow() : display_(XOpenDisplay(nullptr))
-    {
-        window_ = XCreateSimpleWindow(display_, XDefaultRootWindow(display_), 0, 0, 200, 100, 0, 0, 0);
-        XSelectInput(display_, window_, StructureNotifyMask);
-        XMapWindow(display_, window_);
-        XEvent event;
-        do
-            XNextEvent(display_, &event);
-        while (event.type != MapNotify);
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    ~ForeignWindow() { XCloseDisplay(display_); }
-    bool hasFocus() const
-    {
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(display_, &focus, &revert);
-        return focus == window_;
-    }
-
-private:
-    Display *display_;
-    Window window_ = 0;
-};
 
 class HotKeyTest : public playtest::PlayFixture
 {
@@ -60,97 +33,88 @@ protected:
         if (QStandardPaths::findExecutable(u"xdotool"_s).isEmpty())
             GTEST_SKIP() << "xdotool is not installed";
         PlayFixture::SetUp();
-        TSkinSettings settings = TSkinSettings::defaults();
+        TSkinSettings settings = TSkinSettings::defaults(); // keys: Next, Prior, Pause, End, minus, plus
         settings.hotKeysOn = true;
         settings.spectrumOn = false;
         writeSkin(settings);
         start();
-        ASSERT_TRUE(keys().global());
+        ASSERT_TRUE(window_->keyboard().keyState().global());
         ASSERT_TRUE(window_->key_monitor.isActive());
-        // The test runs the ticks itself.
-        window_->key_monitor.stop();
+        window_->key_monitor.stop(); // the test ticks
     }
-    TKeyState &keys() { return window_->keyboard().keyState(); }
-    // Runs steps: "tick", "reload" (the skin editor closing) or an xdotool
-    // command line, after which the test waits until its first press is in.
+    // Steps: "tick", "reload" (the skin editor closing), "drag" (the volume
+    // grip held at 52) or an xdotool command, after which the test waits for
+    // its first press to come in.
     void run(const QStringList &steps)
     {
+        TKeyState &keys = window_->keyboard().keyState();
         for (const QString &step : steps) {
             if (step == u"tick"_s) {
                 window_->key_monitorTimer();
             } else if (step == u"reload"_s) {
                 window_->loadSkin(true);
                 window_->key_monitor.stop();
+            } else if (step == u"drag"_s) {
+                window_->Image1MouseDown(Qt::LeftButton, {}, 568, 24);
             } else {
-                const quint64 before = keys().pressesSeen();
+                const quint64 before = keys.pressesSeen();
                 ASSERT_EQ(QProcess::execute(u"xdotool"_s, step.split(u' ')), 0) << qPrintable(step);
-                if (!step.startsWith(u"keyup"_s)) {
-                    ASSERT_TRUE(QTest::qWaitFor([&] {
-                        keys().readEvents();
-                        return keys().pressesSeen() > before;
-                    })) << qPrintable(step);
-                }
+                ASSERT_TRUE(step.startsWith(u"keyup"_s) || QTest::qWaitFor([&] {
+                    keys.readEvents();
+                    return keys.pressesSeen() > before;
+                })) << qPrintable(step);
             }
         }
+        window_->Image1MouseUp(Qt::LeftButton, {}, 568, 24);
     }
-    void setVolume(int percent)
-    {
-        window_->setVolume(percent);
-        window_->volumeBar()->setPosition(percent);
-    }
-    int volume() const { return window_->volumeBar()->position(); }
-    int engineVolume() { return static_cast<int>(std::lround(window_->engine().getVolume() * 100.0f)); }
 };
 
-TEST_F(HotKeyTest, KeysActOncePerTickWhileAnotherProgramHasTheFocus)
+TEST_F(HotKeyTest, VolumeKeysActOncePerTickWhileAnotherProgramHasTheFocus)
 {
-    const ForeignWindow other;
-    ASSERT_TRUE(other.hasFocus());
+    // Another program's window takes the keyboard.
+    Display *display = XOpenDisplay(nullptr);
+    const Window other = XCreateSimpleWindow(display, XDefaultRootWindow(display), 0, 0, 200, 100, 0, 0, 0);
+    XSelectInput(display, other, StructureNotifyMask);
+    XMapWindow(display, other);
+    for (XEvent event{}; event.type != MapNotify;)
+        XNextEvent(display, &event);
+    XSetInputFocus(display, other, RevertToParent, CurrentTime);
+    const auto focused = [&] {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        return focus == other;
+    };
+    ASSERT_TRUE(focused());
+
     const struct
     {
         const char *what;
+        int start;
         QStringList steps;
         int volume;
     } rows[] = {
-        {"a press between two ticks acts once", {u"key plus"_s, u"tick"_s, u"tick"_s}, 10},
-        {"two presses between two ticks act once", {u"key plus plus"_s, u"tick"_s}, 10},
-        {"a held key acts on every tick",
+        {"a press between two ticks acts once", 0, {u"key plus"_s, u"tick"_s, u"tick"_s}, 10},
+        {"two presses between two ticks act once", 0, {u"key plus plus"_s, u"tick"_s}, 10},
+        {"a held key acts on every tick", 0,
          {u"keydown plus"_s, u"tick"_s, u"tick"_s, u"tick"_s, u"keyup plus"_s, u"tick"_s}, 30},
-        {"a press before the hot keys start is dropped", {u"key plus"_s, u"reload"_s, u"tick"_s}, 0},
+        {"a press before the hot keys start is dropped", 0, {u"key plus"_s, u"reload"_s, u"tick"_s}, 0},
+        {"up from 95 stops at the maximum", 95, {u"key plus"_s, u"tick"_s}, 100},
+        {"up from 100 stays", 100, {u"key plus"_s, u"tick"_s}, 100},
+        {"down from 5 stops at the minimum", 5, {u"key minus"_s, u"tick"_s}, 0},
+        {"a dragged grip stays where the mouse holds it", 50, {u"drag"_s, u"key plus"_s, u"tick"_s}, 52},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
-        setVolume(0);
+        window_->setVolume(row.start);
+        window_->volumeBar()->setPosition(row.start);
         run(row.steps);
-        EXPECT_EQ(volume(), row.volume);
-        EXPECT_EQ(engineVolume(), row.volume);
+        EXPECT_EQ(window_->volumeBar()->position(), row.volume);
+        EXPECT_EQ(std::lround(window_->engine().getVolume() * 100.0f), row.volume);
     }
-    EXPECT_TRUE(other.hasFocus());
+    EXPECT_TRUE(focused());
     EXPECT_TRUE(window_->search_q->text().isEmpty());
-}
-
-TEST_F(HotKeyTest, VolumeStaysWithinTheBarAndFollowsADraggedGrip)
-{
-    const struct
-    {
-        int start;
-        const char16_t *key;
-        int dragX; // 0: no drag
-        int volume;
-    } rows[] = {
-        {95, u"key plus", 0, 100}, {100, u"key plus", 0, 100}, {5, u"key minus", 0, 0},
-        {0, u"key minus", 0, 0},   {50, u"key plus", 568, 52},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.start);
-        setVolume(row.start);
-        if (row.dragX)
-            window_->Image1MouseDown(Qt::LeftButton, {}, row.dragX, 24);
-        run({QString::fromUtf16(row.key), u"tick"_s});
-        EXPECT_EQ(volume(), row.volume);
-        EXPECT_EQ(engineVolume(), row.volume);
-        window_->Image1MouseUp(Qt::LeftButton, {}, row.dragX, 24);
-    }
+    XCloseDisplay(display);
 }
 
 TEST_F(HotKeyTest, TransportKeysAndNextInRandomMode)
@@ -161,23 +125,23 @@ TEST_F(HotKeyTest, TransportKeysAndNextInRandomMode)
     ASSERT_TRUE(waitForRow(0));
     const struct
     {
-        const char16_t *key;
+        const char *key;
         int row;
         bool playing;
         bool stopEnabled;
     } rows[] = {
-        {u"Next", 1, true, true},   {u"Prior", 0, true, true},  {u"Prior", 2, true, true},
-        {u"Pause", 2, false, true}, {u"Pause", 2, true, true}, {u"End", 2, false, false},
+        {"Next", 1, true, true},   {"Prior", 0, true, true},  {"Prior", 2, true, true},
+        {"Pause", 2, false, true}, {"Pause", 2, true, true}, {"End", 2, false, false},
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(QString::fromUtf16(row.key).toStdString());
-        run({u"key "_s + QString::fromUtf16(row.key), u"tick"_s});
+        SCOPED_TRACE(row.key);
+        run({u"key "_s + QString::fromLatin1(row.key), u"tick"_s});
         EXPECT_EQ(window_->currentIndex, row.row);
         EXPECT_EQ(playing(), row.playing);
         EXPECT_EQ(window_->button_stop->isEnabled(), row.stopEnabled);
     }
 
-    // In random mode the next key picks the song the generator gives.
+    // In random mode the next key plays the song the generator picks.
     window_->randomMode = true;
     window_->random().seed(7);
     for (int i = 0; i < 4; ++i) {
@@ -190,25 +154,55 @@ TEST_F(HotKeyTest, TransportKeysAndNextInRandomMode)
     }
 }
 
+// Starts Xvfb on a display number it picks itself (so parallel tests never
+// race for one); returns its process and sets $DISPLAY, or returns 0.
+pid_t startXvfb()
+{
+    const QByteArray program = QStandardPaths::findExecutable(u"Xvfb"_s).toLocal8Bit();
+    int ready[2];
+    if (program.isEmpty() || ::pipe(ready) != 0)
+        return 0;
+    const QByteArray fd = QByteArray::number(ready[1]);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(ready[0]);
+        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        ::execl(program.constData(), program.constData(), "-displayfd", fd.constData(), "-nolisten", "tcp",
+                static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ready[1]);
+    // The number comes once the server accepts clients; the pipe ends
+    // without one when it fails.
+    QByteArray number;
+    for (char c = 0; pid > 0 && ::read(ready[0], &c, 1) == 1 && c != '\n';)
+        number.append(c);
+    ::close(ready[0]);
+    if (number.isEmpty())
+        return 0;
+    qputenv("DISPLAY", ':' + number);
+    return pid;
+}
+
 } // namespace
 
-// A private X server for the whole process; listing the tests needs none.
 int main(int argc, char **argv)
 {
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || qstrcmp(argv[i], "--gtest_list_tests") == 0;
-    TXvfbServer server;
-    if (!listing && server.start()) {
-        qputenv("DISPLAY", server.display().toLocal8Bit());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    } else {
-        qunsetenv("DISPLAY");
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // Listing the tests needs no server.
+    const bool listing = argc > 1 && qstrcmp(argv[1], "--gtest_list_tests") == 0;
+    const pid_t server = listing ? 0 : startXvfb();
+    qputenv("QT_QPA_PLATFORM", server > 0 ? "xcb" : "offscreen");
     if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
         qputenv("SDL_AUDIODRIVER", "dummy");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    if (server > 0) {
+        ::kill(server, SIGTERM);
+        ::waitpid(server, nullptr, 0);
+    }
+    return result;
 }
