@@ -50,17 +50,28 @@ bool TKeyState::inRange(int virtualKey) const
 
 bool TKeyState::getAsyncKeyState(int virtualKey)
 {
+    return query(virtualKey, true);
+}
+
+bool TKeyState::peekKeyState(int virtualKey)
+{
+    return query(virtualKey, false);
+}
+
+bool TKeyState::query(int virtualKey, bool forget)
+{
     if (!inRange(virtualKey))
         return false;
     if (x11_) {
-        const bool result = x11_->queryAndForget(virtualKey);
+        const bool result = forget ? x11_->queryAndForget(virtualKey) : x11_->peek(virtualKey);
         if (!x11_->broken())
             return result;
         dropX11();
     }
     const auto key = static_cast<std::size_t>(virtualKey);
     const bool result = down_.test(key) || pressed_.test(key);
-    pressed_.reset(key);
+    if (forget)
+        pressed_.reset(key);
     return result;
 }
 

@@ -42,6 +42,9 @@ public:
     // True when the key is down now or has been pressed since the previous
     // query of it; the query forgets the press.
     bool getAsyncKeyState(int virtualKey);
+    // The same answer without forgetting the press, so that the next query
+    // still sees it.
+    bool peekKeyState(int virtualKey);
 
     // Key events of the program's own windows; they count only while the
     // desktop's keyboard cannot be seen.
@@ -59,6 +62,7 @@ public:
 private:
     static constexpr std::size_t kVirtualKeys = 65536;
     bool inRange(int virtualKey) const;
+    bool query(int virtualKey, bool forget);
     void dropX11();
 
     std::unique_ptr<TX11Keyboard> x11_;

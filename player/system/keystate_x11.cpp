@@ -281,6 +281,16 @@ void TX11Keyboard::readEvents()
 
 bool TX11Keyboard::queryAndForget(int virtualKey)
 {
+    return query(virtualKey, true);
+}
+
+bool TX11Keyboard::peek(int virtualKey)
+{
+    return query(virtualKey, false);
+}
+
+bool TX11Keyboard::query(int virtualKey, bool forget)
+{
     // The key map's reply comes after every event the server sent before it,
     // so reading the events afterwards misses no earlier press.
     std::bitset<kKeyCodes> now;
@@ -292,7 +302,8 @@ bool TX11Keyboard::queryAndForget(int virtualKey)
     for (const int code : keyCodes(virtualKey)) {
         const auto bit = static_cast<std::size_t>(code);
         result = result || now.test(bit) || pressed_.test(bit);
-        pressed_.reset(bit);
+        if (forget)
+            pressed_.reset(bit);
     }
     return result;
 }

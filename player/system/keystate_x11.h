@@ -30,6 +30,8 @@ public:
     void setWatching(bool on);
     // Down now, or pressed since the previous query of the same key.
     bool queryAndForget(int virtualKey);
+    // The same answer, with the press kept for the next query.
+    bool peek(int virtualKey);
     void readEvents();
     quint64 pressesSeen() const { return presses_; }
 
@@ -39,6 +41,7 @@ public:
 
 private:
     TX11Keyboard(_XDisplay *display, int xiOpcode);
+    bool query(int virtualKey, bool forget);
     const std::vector<int> &keyCodes(int virtualKey);
     void selectRawKeys(bool on);
     void readKeyMap(std::bitset<256> &keys);
