@@ -96,6 +96,7 @@ TKeyboardControl::~TKeyboardControl() = default;
 
 void TKeyboardControl::switchHotKeys(bool on)
 {
+    actedInLastTick_.clear();
     if (!on) {
         w_.key_monitor.stop();
         keys_.setWatching(false);
@@ -118,10 +119,14 @@ void TKeyboardControl::key_monitorTimer()
     if (inTick_)
         return;
     inTick_ = true;
+    actedInLastTick_.clear();
     const auto keys = w_.skinSettings().hotKeys;
     for (const int hotKey : kTickOrder) {
-        if (keys_.getAsyncKeyState(keys[static_cast<std::size_t>(hotKey)]))
+        const int virtualKey = keys[static_cast<std::size_t>(hotKey)];
+        if (keys_.getAsyncKeyState(virtualKey)) {
+            actedInLastTick_.append(virtualKey);
             act(hotKey);
+        }
     }
     inTick_ = false;
 }
@@ -177,6 +182,11 @@ bool TKeyboardControl::hotKeyBound(int virtualKey) const
     const auto &keys = w_.skinSettings().hotKeys;
     return virtualKey > 0 && w_.key_monitor.isActive()
            && std::find(keys.begin(), keys.end(), virtualKey) != keys.end();
+}
+
+bool TKeyboardControl::pressTakenByHotKeys(int virtualKey)
+{
+    return hotKeyBound(virtualKey) && (actedInLastTick_.contains(virtualKey) || keys_.peekKeyState(virtualKey));
 }
 
 bool TKeyboardControl::Button1KeyDown(int key, Qt::KeyboardModifiers shift)

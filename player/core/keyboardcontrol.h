@@ -32,9 +32,14 @@ public:
     void key_monitorTimer();
     // The one place a hot key acts (HotKey::Next and so on). Other ways of
     // reaching the same actions, such as media keys sent by the desktop, ask
-    // hotKeyBound first, so that one press never acts twice.
+    // pressTakenByHotKeys first, so that one press never acts twice.
     void act(int hotKey);
     bool hotKeyBound(int virtualKey) const;
+    // True when the hot keys act on the present press of the key: it is a
+    // bound hot key, and it is down, waits for key_monitor's next tick, or
+    // acted in the last one (a request for the press may come after the tick
+    // that took it).
+    bool pressTakenByHotKeys(int virtualKey);
 
     // True when the key was taken; false leaves it to the control.
     bool Button1KeyDown(int key, Qt::KeyboardModifiers shift);
@@ -54,6 +59,7 @@ private:
     TKeyState keys_;
     std::unique_ptr<QObject> ownKeys_;
     QList<QObject *> typeAheadControls_;
+    QList<int> actedInLastTick_;
     bool inTick_ = false;
     bool hintShown_ = false;
 };

@@ -6,6 +6,7 @@
 #include "commandline.h"
 #include "keyboardcontrol.h"
 #include "libraryscan.h"
+#include "mediacontrol.h"
 #include "playback.h"
 #include "playorder.h"
 #include "songlists.h"
@@ -132,6 +133,8 @@ bool Melodeck::FormCreate()
     if (playlist.count() > 0)
         playSong(0, false);
 
+    createMediaControl();
+
     step(u"deferredTimer"_s);
     load_songlist_timer.start();
     return true;
@@ -156,6 +159,8 @@ void Melodeck::FormClose()
         return;
     closed_ = true;
     step(u"close"_s);
+    if (mediaControl_)
+        mediaControl_->withdraw();
     // Every timer stops, also those the sequence does not name: a preview
     // may have started the spectrum under a stored skin that has it off, and
     // a deferred start-up still pending must not run on a closed window.

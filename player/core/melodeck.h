@@ -35,6 +35,7 @@ class TAzPositionBar;
 class TAzVolumeBar;
 class TImage;
 class TKeyboardControl;
+class TMediaControl;
 class TLibraryScan;
 class Playback;
 class TPlayOrder;
@@ -122,6 +123,12 @@ public:
     bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
     void Button1Click();
     TKeyboardControl &keyboard() const { return *keyboard_; }
+
+    // Media control from the desktop (melodeck_media.cpp).
+    void createMediaControl();
+    void mediaStateChanged();
+    void mediaPositionJumped();
+    TMediaControl *mediaControl() const { return mediaControl_.get(); }
 
     // The shared state.
     TFileInfos musiclist;
@@ -227,6 +234,7 @@ private:
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
     std::unique_ptr<TKeyboardControl> keyboard_;
+    std::unique_ptr<TMediaControl> mediaControl_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

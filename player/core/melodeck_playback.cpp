@@ -53,16 +53,19 @@ void Melodeck::createPlayback()
 void Melodeck::playSong(std::int32_t index, bool showPlaylist)
 {
     playback_->playSong(index, showPlaylist);
+    mediaStateChanged();
 }
 
 void Melodeck::button_playpauseClick()
 {
     playback_->button_playpauseClick();
+    mediaStateChanged();
 }
 
 void Melodeck::button_stopClick()
 {
     playback_->button_stopClick();
+    mediaStateChanged();
 }
 
 std::int64_t Melodeck::showTime()
@@ -83,6 +86,7 @@ void Melodeck::play_monitorTimer()
 void Melodeck::streamTitleChanged(const QString &title)
 {
     playback_->streamTitleChanged(title);
+    mediaStateChanged();
 }
 
 void Melodeck::title_refreshTimer()

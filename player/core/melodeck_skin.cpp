@@ -108,11 +108,13 @@ void Melodeck::skinApplied(const QImage &image, quint32 barColour, quint32 textC
 void Melodeck::setVolume(int percent)
 {
     playback_->setVolume(percent);
+    mediaStateChanged();
 }
 
 void Melodeck::seekTo(int milliseconds)
 {
     playback_->seekTo(milliseconds);
+    mediaPositionJumped();
 }
 
 void Melodeck::Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
