@@ -2,6 +2,7 @@
 // logind records what it was asked. The machine's own buses are never used:
 // the system-bus address points at the private daemon before the first call.
 
+#include "privatebus.h"
 #include "shutdown.h"
 
 #include <QCoreApplication>
@@ -10,11 +11,8 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QSemaphore>
 #include <QThread>
 
@@ -142,26 +140,9 @@ class ShutdownTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(dir_->isValid());
-        const QString config = dir_->path() + u"/bus.conf"_s;
-        QFile file(config);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral(
-                       "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                       " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                       "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                       "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
-                       .arg(dir_->path())
-                       .toUtf8());
-        file.close();
-        daemon_ = std::make_unique<QProcess>();
-        daemon_->start(u"dbus-daemon"_s, {u"--config-file="_s + config, u"--print-address=1"_s, u"--nofork"_s});
-        ASSERT_TRUE(daemon_->waitForStarted(10000));
-        ASSERT_TRUE(daemon_->waitForReadyRead(10000));
-        const QString address = QString::fromUtf8(daemon_->readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty());
+        bus_ = std::make_unique<PrivateBus>();
+        ASSERT_TRUE(bus_->start());
+        const QString address = bus_->address();
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
         log_ = std::make_unique<CallLog>();
         standIn_ = std::make_unique<StandInThread>(address, *log_);
@@ -176,12 +157,7 @@ protected:
             standIn_->wait();
         }
         standIn_.reset();
-        if (daemon_) {
-            daemon_->terminate();
-            daemon_->waitForFinished(5000);
-        }
-        daemon_.reset();
-        dir_.reset();
+        bus_.reset();
     }
     void SetUp() override
     {
@@ -191,8 +167,7 @@ protected:
         log_->refuse = false;
     }
 
-    static inline std::unique_ptr<QTemporaryDir> dir_;
-    static inline std::unique_ptr<QProcess> daemon_;
+    static inline std::unique_ptr<PrivateBus> bus_;
     static inline std::unique_ptr<CallLog> log_;
     static inline std::unique_ptr<StandInThread> standIn_;
 };
