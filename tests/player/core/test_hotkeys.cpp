@@ -4,12 +4,14 @@
 
 #include "az_volume_bar.h"
 #include "keyboardcontrol.h"
+#include "mpris_support.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
 
 #include <QLineEdit>
 #include <QStandardPaths>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -151,6 +153,54 @@ TEST_F(HotKeyTest, TransportKeysAndNextInRandomMode)
         EXPECT_EQ(window_->currentIndex, expected);
         EXPECT_TRUE(window_->randomMode);
         EXPECT_TRUE(playing());
+    }
+}
+
+// A desktop that owns the media keys sends a media-player request for each
+// press. Where the same key is also a hot key, the press acts once, whichever
+// of the request and key_monitor's tick comes first.
+TEST_F(HotKeyTest, AMediaKeyThatIsAlsoAHotKeyActsOncePerPress)
+{
+    PrivateBus bus;
+    ASSERT_TRUE(bus.start());
+    TSkinSettings settings = TSkinSettings::defaults();
+    settings.hotKeys[HotKey::Next] = 176;      // the media keys; stop stays End
+    settings.hotKeys[HotKey::PlayPause] = 179;
+    settings.hotKeysOn = true;
+    writeSkin(settings);
+    window_->loadSkin(true);
+    window_->key_monitor.start(std::chrono::hours(1)); // on, but the test ticks
+    ASSERT_TRUE(mpristest::publish(*window_, bus));
+    for (const QString &name : {u"one.mp3"_s, u"two.mp3"_s})
+        addRow(window_->playlist, song(name, 60.0), name);
+    window_->playSong(0, true);
+    ASSERT_TRUE(waitForRow(0));
+    const struct
+    {
+        const char *what;
+        QStringList steps;
+        int row;
+        bool playing;
+    } rows[] = {
+        {"the request before the tick", {u"key XF86AudioPlay"_s, u"PlayPause"_s, u"tick"_s}, 0, false},
+        {"the request after the tick", {u"key XF86AudioPlay"_s, u"tick"_s, u"PlayPause"_s}, 0, true},
+        {"a request without a press, a tick later", {u"tick"_s, u"PlayPause"_s}, 0, false},
+        {"next", {u"key XF86AudioNext"_s, u"Next"_s, u"tick"_s}, 1, true},
+        {"a media key that is no hot key", {u"key XF86AudioStop"_s, u"Stop"_s, u"tick"_s}, 1, false},
+        {"the hot keys resting", {u"rest"_s, u"key XF86AudioPlay"_s, u"PlayPause"_s}, 1, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        for (const QString &step : row.steps) {
+            if (step == u"rest"_s)
+                window_->key_monitor.stop();
+            else if (step.front().isUpper())
+                mpristest::call(*window_, bus, step);
+            else
+                run({step});
+        }
+        EXPECT_EQ(window_->currentIndex, row.row);
+        EXPECT_EQ(playing(), row.playing);
     }
 }
 
