@@ -1,22 +1,16 @@
 #pragma once
 
 // A dbus-daemon of the test's own, so that nothing a test offers or asks
-// reaches the desktop's buses. It accepts any name and any message.
+// reaches the desktop's buses. It lets anyone own any name and send anything.
 
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
 class PrivateBus
 {
 public:
-    PrivateBus() = default;
     ~PrivateBus();
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
-
-    // Starts the daemon and waits until it takes connections; false when
-    // it cannot be started.
+    // Starts the daemon; false when it does not come up.
     bool start();
     QString address() const { return address_; }
 

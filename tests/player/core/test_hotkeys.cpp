@@ -164,15 +164,15 @@ TEST_F(HotKeyTest, AMediaKeyThatIsAlsoAHotKeyActsOncePerPress)
     PrivateBus bus;
     ASSERT_TRUE(bus.start());
     TSkinSettings settings = TSkinSettings::defaults();
-    settings.hotKeys[HotKey::Next] = 176;      // the media keys; stop stays End
+    settings.hotKeys[HotKey::Next] = 176; // the media keys; stop stays End
     settings.hotKeys[HotKey::PlayPause] = 179;
     settings.hotKeysOn = true;
     writeSkin(settings);
     window_->loadSkin(true);
     window_->key_monitor.start(std::chrono::hours(1)); // on, but the test ticks
     ASSERT_TRUE(mpristest::publish(*window_, bus));
-    for (const QString &name : {u"one.mp3"_s, u"two.mp3"_s})
-        addRow(window_->playlist, song(name, 60.0), name);
+    addRow(window_->playlist, song(u"one.mp3"_s, 60.0), u"one"_s);
+    addRow(window_->playlist, song(u"two.mp3"_s, 60.0), u"two"_s);
     window_->playSong(0, true);
     ASSERT_TRUE(waitForRow(0));
     const struct
@@ -194,7 +194,7 @@ TEST_F(HotKeyTest, AMediaKeyThatIsAlsoAHotKeyActsOncePerPress)
         for (const QString &step : row.steps) {
             if (step == u"rest"_s)
                 window_->key_monitor.stop();
-            else if (step.front().isUpper())
+            else if (step.front().isUpper()) // the desktop's request
                 mpristest::call(*window_, bus, step);
             else
                 run({step});
