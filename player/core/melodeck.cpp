@@ -4,6 +4,7 @@
 #include "az_volume_bar.h"
 #include "captions.h"
 #include "commandline.h"
+#include "fileassociation.h"
 #include "libraryscan.h"
 #include "playback.h"
 #include "playorder.h"
@@ -99,6 +100,9 @@ bool Melodeck::FormCreate()
         skinApplied(image, barColour, textColour, spectrumColour, spectrumOn);
     };
     skinEditorCallbacks_.loadSkin = [this](bool redraw) { loadSkin(redraw); };
+    skinEditorCallbacks_.resetFileTypes = [this](std::array<QString, kPreviousFileTypeCount> &stored) {
+        return defaultPlayer(this).resetFileTypes(stored);
+    };
 
     step(u"afterPlaylist"_s);
     after_playlist_stop->setChecked(true);
@@ -115,6 +119,9 @@ bool Melodeck::FormCreate()
         list->clear();
         list->sortFlags = SortFlag::Ascending | SortFlag::Number;
     }
+
+    step(u"defaultPlayer"_s);
+    defaultPlayer(this).checkDefaultPlayer(skin_.checkDefaultPlayer);
 
     step(u"drop"_s);
     setAcceptDrops(true);

@@ -48,6 +48,9 @@ struct TSkinEditorCallbacks
                        quint32 spectrumColour, bool spectrumOn)>
         skinApplied;
     std::function<void(bool redraw)> loadSkin;
+    // The "Reset" of the file types: gives back every type whose stored
+    // value (lines 10 to 14) names one, updates the values and stores them.
+    std::function<bool(std::array<QString, kPreviousFileTypeCount> &stored)> resetFileTypes;
 };
 
 class Melodeck : public QWidget
