@@ -151,6 +151,7 @@ void Melodeck::load_songlist_timerTimer()
         page_control->setCurrentIndex(Page::Playlist);
         page_controlChange();
     }
+    testLog(u"deferred"_s);
 }
 
 void Melodeck::FormClose()
