@@ -67,6 +67,19 @@ QPushButton *button(QWidget *parent, const QString &name, const QRect &rect, con
     return b;
 }
 
+// Over the skin picture a caption needs a ground of its own, and the narrow
+// mode buttons a font small enough to show their captions whole.
+void fitOverSkin(QAbstractButton *button)
+{
+    constexpr qreal kSmallestPointSize = 6.0;
+    button->setAutoFillBackground(true);
+    QFont font = button->font();
+    while (button->sizeHint().width() > button->width() && font.pointSizeF() > kSmallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        button->setFont(font);
+    }
+}
+
 TImage *hiddenPicture(QWidget *parent, const QString &name, const QRect &rect, const QImage &picture)
 {
     auto *image = new TImage(parent);
@@ -132,6 +145,8 @@ void Melodeck::createControls()
     search_or = place<QRadioButton>(this, u"search_or"_s, 552, 210, 41, 17);
     search_or->setText(u"OR"_s);
     search_or->setToolTip(kHintAnyTerm);
+    for (QAbstractButton *mode : {search_entirestring, search_and, search_or})
+        fitOverSkin(mode);
 
     page_control = place<TTabControl>(this, u"page_control"_s, 0, 232, 297, 33);
     button_saveplaylist = button(this, u"button_saveplaylist"_s, {304, 234, 73, 17}, u"Save Playlist"_s);
