@@ -3,10 +3,9 @@
 // search after a load or a tag edit costs (the upper-cased copy is built or
 // brought up to date then). budget_share below 1 is within the 50 ms budget.
 #include "az_search.h"
+#include "benchlibrary.h"
 
 #include <benchmark/benchmark.h>
-
-#include <QRandomGenerator>
 
 using namespace Qt::StringLiterals;
 
@@ -15,42 +14,9 @@ namespace {
 constexpr int Songs = 100000;
 constexpr double BudgetMs = 50.0;
 
-QString word(QRandomGenerator &random)
-{
-    static const QStringList words{u"Love"_s,  u"night"_s, u"Blue"_s,   u"river"_s, u"Song"_s,
-                                   u"for"_s,   u"the"_s,   u"Heart"_s,  u"Über"_s,  u"café"_s,
-                                   u"Dreams"_s, u"of"_s,   u"Summer"_s, u"rain"_s,  u"Zero"_s};
-    return words.at(random.bounded(static_cast<int>(words.size())));
-}
-
-QString phrase(QRandomGenerator &random, int words)
-{
-    QString text = word(random);
-    for (int n = 1; n < words; ++n)
-        text += u' ' + word(random);
-    return text;
-}
-
-// Long paths, a tenth of the songs inside archives, some without a title.
 const TFileInfos &library()
 {
-    static const TFileInfos table = [] {
-        QRandomGenerator random(42);
-        TFileInfos songs;
-        for (int i = 0; i < Songs; ++i) {
-            const QString artist = phrase(random, 2);
-            const QString album = phrase(random, 3);
-            const QString title = random.bounded(20) == 0 ? QString() : phrase(random, 4);
-            const bool member = random.bounded(10) == 0;
-            const QString file = member ? QString(u"CD1/"_s + title + u".mp3"_s)
-                                        : QString(u"/home/user/Music/"_s + artist + u'/' + album + u'/'
-                                                  + QString::number(i) + u" - "_s + title + u".mp3"_s);
-            const QString archive =
-                member ? QString(u"/home/user/Music/Archives/"_s + album + u".rar"_s) : QString();
-            songs.appendRow(file, archive, artist, title, album);
-        }
-        return songs;
-    }();
+    static const TFileInfos table = benchLibrary(Songs);
     return table;
 }
 
@@ -82,9 +48,7 @@ const std::vector<Query> &queries()
 void report(benchmark::State &state, std::size_t hits)
 {
     state.counters["hits"] = static_cast<double>(hits);
-    state.counters["budget_ms"] = BudgetMs;
-    state.counters["budget_share"] = benchmark::Counter(
-        BudgetMs * 1e-3, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    reportBudget(state, BudgetMs);
 }
 
 // The search the user repeats: the copy is current.

@@ -1,49 +1,24 @@
 // The search row on the real main window: Enter in the query box fills the
 // Searchlist tab with the hits; an empty query goes back to the Musiclist.
 
-#include "captions.h"
 #include "defaultskin.h"
-#include "melodeck.h"
 #include "skindisplay.h"
 #include "tabcontrol.h"
+#include "test_play_support.h"
 #include "timage.h"
-#include "windowfixture.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTableView>
-#include <QTest>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class SearchWindowTest : public WindowFixture
+class SearchWindowTest : public playtest::PlayFixture
 {
 protected:
-    void SetUp() override
-    {
-        WindowFixture::SetUp();
-        TSkinSettings settings = TSkinSettings::defaults();
-        settings.hotKeysOn = false;
-        settings.spectrumOn = false;
-        writeSkin(settings);
-        window_ = std::make_unique<Melodeck>(QStringList{});
-        ASSERT_TRUE(window_->started());
-        // The deferred song-list load would open the base-directory dialog.
-        window_->load_songlist_timer.stop();
-        window_->show();
-    }
-    void TearDown() override
-    {
-        window_.reset();
-        WindowFixture::TearDown();
-    }
     QStringList shownTitles() const
     {
         const QAbstractItemModel *grid = window_->songlist_grid->model();
@@ -52,16 +27,16 @@ protected:
             titles.append(grid->data(grid->index(row, 1), Qt::DisplayRole).toString());
         return titles;
     }
-    std::unique_ptr<Melodeck> window_;
 };
 
 TEST_F(SearchWindowTest, EnterShowsTheHitsOnTheSearchlistAndAnEmptyQueryGoesBack)
 {
+    start();
     TFileInfos &library = window_->musiclist;
     library.appendRow(u"/m/a.mp3"_s, {}, u"Alpha"_s, u"Rock Song"_s, u"X"_s);
     library.appendRow(u"/m/b.mp3"_s, {}, u"Beta"_s, u"Jazz"_s, u"Y"_s);
     library.appendRow(u"/m/c.mp3"_s, {}, u"Gamma"_s, u"rock it"_s, u"Z"_s);
-    window_->page_controlChange();
+    showPage(Page::Musiclist);
 
     struct Step
     {
