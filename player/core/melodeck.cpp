@@ -57,6 +57,7 @@ void Melodeck::connectEvents()
     connect(button_refreshsonglist, &QPushButton::clicked, this,
             [this] { button_refreshsonglistClick(button_refreshsonglist); });
     connect(page_control, &QTabBar::currentChanged, this, [this] { page_controlChange(); });
+    connect(search_q, &QLineEdit::returnPressed, this, [this] { search_qKeyDown(Qt::Key_Return); });
     connect(Image1, &TImage::mouseDown, this, &Melodeck::Image1MouseDown);
     connect(Image1, &TImage::mouseMove, this, &Melodeck::Image1MouseMove);
     connect(Image1, &TImage::mouseUp, this, &Melodeck::Image1MouseUp);

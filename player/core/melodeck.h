@@ -5,6 +5,7 @@
 // names and hand the work to the subsystem objects.
 
 #include "az_id3tag.h"
+#include "az_search.h"
 #include "engine.h"
 #include "options.h"
 #include "skindisplay.h"
@@ -99,6 +100,9 @@ public:
     void page_controlChange();
     void showAfterPlaylistGlyph();
     void sortByColumn(int column);
+
+    // The search row (melodeck_search.cpp).
+    void search_qKeyDown(int key);
 
     // Playback and play order (melodeck_playback.cpp).
     void playSong(std::int32_t index, bool showPlaylist);
@@ -227,6 +231,7 @@ private:
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
     std::unique_ptr<TKeyboardControl> keyboard_;
+    TSongSearch songSearch_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;
