@@ -11,6 +11,9 @@ TDialogs createDialogs(Melodeck &window)
 {
     TDialogs dialogs;
     dialogs.skin_editor_form = new Tskin_editor_form(&window);
+    // However the editor is closed, the stored skin comes back (and with it
+    // the hot keys).
+    QObject::connect(dialogs.skin_editor_form, &QDialog::finished, &window, [&window] { window.loadSkin(true); });
     dialogs.base_form = new Tbase_form(&window);
     dialogs.radio_form = new Tradio_form(&window);
     dialogs.autotag_form = new Tautotag_form(&window);

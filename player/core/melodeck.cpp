@@ -5,6 +5,7 @@
 #include "captions.h"
 #include "commandline.h"
 #include "fileassociation.h"
+#include "keyboardcontrol.h"
 #include "libraryscan.h"
 #include "playback.h"
 #include "playorder.h"
@@ -57,6 +58,7 @@ void Melodeck::connectEvents()
     connect(button_refreshsonglist, &QPushButton::clicked, this,
             [this] { button_refreshsonglistClick(button_refreshsonglist); });
     connect(page_control, &QTabBar::currentChanged, this, [this] { page_controlChange(); });
+    connect(search_q, &QLineEdit::returnPressed, this, [this] { search_qKeyDown(Qt::Key_Return); });
     connect(Image1, &TImage::mouseDown, this, &Melodeck::Image1MouseDown);
     connect(Image1, &TImage::mouseMove, this, &Melodeck::Image1MouseMove);
     connect(Image1, &TImage::mouseUp, this, &Melodeck::Image1MouseUp);
@@ -64,6 +66,9 @@ void Melodeck::connectEvents()
     connect(after_playlist_stop, &QAction::triggered, this, &Melodeck::after_playlist_stopClick);
     connect(after_playlist_repeat, &QAction::triggered, this, &Melodeck::after_playlist_repeatClick);
     connect(after_playlist_shutdown, &QAction::triggered, this, &Melodeck::after_playlist_shutdownClick);
+    keyboard_ = std::make_unique<TKeyboardControl>(*this);
+    connect(&key_monitor, &QTimer::timeout, this, &Melodeck::key_monitorTimer);
+    connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
 }
 
 bool Melodeck::FormCreate()
@@ -321,4 +326,24 @@ void Melodeck::page_controlChange()
     default:
         break;
     }
+}
+
+void Melodeck::key_monitorTimer()
+{
+    keyboard_->key_monitorTimer();
+}
+
+bool Melodeck::Button1KeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    return keyboard_->Button1KeyDown(key, shift);
+}
+
+bool Melodeck::songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    return keyboard_->songlist_gridKeyDown(key, shift);
+}
+
+void Melodeck::Button1Click()
+{
+    keyboard_->Button1Click();
 }

@@ -5,6 +5,7 @@
 // names and hand the work to the subsystem objects.
 
 #include "az_id3tag.h"
+#include "az_search.h"
 #include "engine.h"
 #include "options.h"
 #include "skindisplay.h"
@@ -34,6 +35,7 @@ class QToolButton;
 class TAzPositionBar;
 class TAzVolumeBar;
 class TImage;
+class TKeyboardControl;
 class TLibraryScan;
 class Playback;
 class TPlayOrder;
@@ -102,6 +104,9 @@ public:
     void showAfterPlaylistGlyph();
     void sortByColumn(int column);
 
+    // The search row (melodeck_search.cpp).
+    void search_qKeyDown(int key);
+
     // Playback and play order (melodeck_playback.cpp).
     void playSong(std::int32_t index, bool showPlaylist);
     void button_playpauseClick();
@@ -117,6 +122,13 @@ public:
     Playback &playback() const { return *playback_; }
     TSongLists &songLists() const { return *songLists_; }
     TPlayOrder &playOrder() const { return *playOrder_; }
+
+    // Keyboard control: hot keys and type-ahead (keyboardcontrol.cpp).
+    void key_monitorTimer();
+    bool Button1KeyDown(int key, Qt::KeyboardModifiers shift);
+    bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
+    void Button1Click();
+    TKeyboardControl &keyboard() const { return *keyboard_; }
 
     // The shared state.
     TFileInfos musiclist;
@@ -221,6 +233,8 @@ private:
     std::unique_ptr<Playback> playback_;
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
+    std::unique_ptr<TKeyboardControl> keyboard_;
+    TSongSearch songSearch_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

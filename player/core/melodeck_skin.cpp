@@ -4,6 +4,7 @@
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
 #include "defaultskin.h"
+#include "keyboardcontrol.h"
 #include "melodeck.h"
 #include "playback.h"
 #include "timage.h"
@@ -54,10 +55,7 @@ void Melodeck::loadSkin(bool redraw)
     createBars(redraw, settings.barColor);
     display_.initDisplay(Image1, settings.fontColor);
     skin_ = settings;
-    if (skin_.hotKeysOn)
-        key_monitor.start();
-    else
-        key_monitor.stop();
+    keyboard_->switchHotKeys(skin_.hotKeysOn);
     if (skin_.spectrumOn)
         azVisTimer.start();
     Image1->changed();
