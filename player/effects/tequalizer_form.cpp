@@ -124,46 +124,19 @@ void Tequalizer_form::activeClick()
         equalizer_->activeClick();
 }
 
-void Tequalizer_form::f1Change()
-{
-    if (equalizer_)
-        equalizer_->bandChange(0);
-}
+// Slider N moved, by the user, by stored settings or by Reset.
+void Tequalizer_form::f1Change() { bandChange(0); }
+void Tequalizer_form::f2Change() { bandChange(1); }
+void Tequalizer_form::f3Change() { bandChange(2); }
+void Tequalizer_form::f4Change() { bandChange(3); }
+void Tequalizer_form::f5Change() { bandChange(4); }
+void Tequalizer_form::f6Change() { bandChange(5); }
+void Tequalizer_form::f7Change() { bandChange(6); }
 
-void Tequalizer_form::f2Change()
+void Tequalizer_form::bandChange(int band)
 {
     if (equalizer_)
-        equalizer_->bandChange(1);
-}
-
-void Tequalizer_form::f3Change()
-{
-    if (equalizer_)
-        equalizer_->bandChange(2);
-}
-
-void Tequalizer_form::f4Change()
-{
-    if (equalizer_)
-        equalizer_->bandChange(3);
-}
-
-void Tequalizer_form::f5Change()
-{
-    if (equalizer_)
-        equalizer_->bandChange(4);
-}
-
-void Tequalizer_form::f6Change()
-{
-    if (equalizer_)
-        equalizer_->bandChange(5);
-}
-
-void Tequalizer_form::f7Change()
-{
-    if (equalizer_)
-        equalizer_->bandChange(6);
+        equalizer_->bandChange(band);
 }
 
 void Tequalizer_form::Button1Click()

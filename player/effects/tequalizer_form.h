@@ -70,6 +70,7 @@ public Q_SLOTS:
     void done(int result) override;
 
 private:
+    void bandChange(int band);
     bool activeChecked() const override;
     int bandPosition(int band) const override;
     void setBandPosition(int band, int position) override;

@@ -8,51 +8,27 @@
 
 namespace testsupport {
 
-namespace {
-const char kDriver[] = "SDL_AUDIODRIVER";
-const char kFile[] = "SDL_DISKAUDIOFILE";
-
-std::optional<QByteArray> take(const char *name)
-{
-    if (!qEnvironmentVariableIsSet(name))
-        return std::nullopt;
-    return qgetenv(name);
-}
-
-void restore(const char *name, const std::optional<QByteArray> &value)
-{
-    if (value)
-        qputenv(name, *value);
-    else
-        qunsetenv(name);
-}
-} // namespace
-
 TDiskOutput::TDiskOutput(const QString &captureFile)
-    : file_(captureFile), oldDriver_(take(kDriver)), oldFile_(take(kFile))
+    : file_(captureFile), oldDriver_(qgetenv("SDL_AUDIODRIVER"))
 {
-    qputenv(kDriver, "disk");
-    qputenv(kFile, QFile::encodeName(captureFile));
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(captureFile));
 }
 
 TDiskOutput::~TDiskOutput()
 {
-    restore(kDriver, oldDriver_);
-    restore(kFile, oldFile_);
+    qputenv("SDL_AUDIODRIVER", oldDriver_);
+    qunsetenv("SDL_DISKAUDIOFILE");
 }
 
 std::vector<float> TDiskOutput::sound() const
 {
     QFile file(file_);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    // The device was opened for stereo 32-bit floats.
-    const auto frames = static_cast<std::size_t>(bytes.size()) / (2 * sizeof(float));
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     std::vector<float> left;
-    for (std::size_t i = 0; i < frames; ++i) {
-        float frame[2];
-        std::memcpy(frame, bytes.constData() + i * sizeof frame, sizeof frame);
+    float frame[2]; // the device was opened for stereo floats
+    for (qsizetype at = 0; at + qsizetype(sizeof frame) <= bytes.size(); at += sizeof frame) {
+        std::memcpy(frame, bytes.constData() + at, sizeof frame);
         if (frame[0] != 0.0f || frame[1] != 0.0f)
             left.push_back(frame[0]);
     }
@@ -65,9 +41,8 @@ double levelDb(const std::vector<float> &sound, std::size_t from, std::size_t co
         return std::numeric_limits<double>::quiet_NaN();
     double sum = 0;
     for (std::size_t i = from; i < from + count; ++i)
-        sum += static_cast<double>(sound[i]) * sound[i];
-    const double rms = std::sqrt(sum / static_cast<double>(count));
-    return 20.0 * std::log10(rms / (amplitude / std::sqrt(2.0)));
+        sum += double(sound[i]) * sound[i];
+    return 20.0 * std::log10(std::sqrt(sum / double(count)) / (amplitude / std::sqrt(2.0)));
 }
 
 } // namespace testsupport

@@ -2,14 +2,11 @@
 
 // The SDL disk output as a test's ear: while one of these lives, an audio
 // device opened in this process writes what would be heard into a file, at
-// the pace of a real sound card. The file is complete once the device is
-// closed again.
+// the pace of a real sound card. The file is complete once the device closes.
 
 #include <QByteArray>
 #include <QString>
 
-#include <cstddef>
-#include <optional>
 #include <vector>
 
 namespace testsupport {
@@ -19,18 +16,14 @@ class TDiskOutput
 public:
     explicit TDiskOutput(const QString &captureFile);
     ~TDiskOutput();
-    TDiskOutput(const TDiskOutput &) = delete;
-    TDiskOutput &operator=(const TDiskOutput &) = delete;
 
-    // The left channel of every frame that was not silent, in order. Gaps the
-    // output filled with silence drop out, so the sound of a song stands as
-    // one piece.
+    // The left channel of every frame that was not silent, in order: the
+    // silence the output fills gaps with drops out.
     std::vector<float> sound() const;
 
 private:
     QString file_;
-    std::optional<QByteArray> oldDriver_;
-    std::optional<QByteArray> oldFile_;
+    QByteArray oldDriver_;
 };
 
 // The level of sound[from, from + count) in dB against a sine of peak

@@ -1,11 +1,9 @@
 // The equalizer and the spectrum in the main window: the stored equalizer
-// settings at the deferred start-up, the bands on the songs that play, and the
-// spectrum as it shows on the pixels of Image1.
+// settings on the songs that play, and the spectrum on the pixels of Image1.
 
 #include "azvis.h"
 #include "defaultskin.h"
 #include "dialogs.h"
-#include "equalizer.h"
 #include "mediafixtures.h"
 #include "soundcapture.h"
 #include "tabcontrol.h"
@@ -22,43 +20,31 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr double kToneAmplitude = 0.05;
-
 class EffectsWindow : public playtest::PlayFixture
 {
 protected:
     void SetUp() override
     {
         PlayFixture::SetUp();
-        settings_ = TSkinSettings::defaults();
         settings_.hotKeysOn = false;
-        settings_.spectrumOn = true;
-        settings_.spectrumColor = 0x00FF00; // clLime
+        settings_.spectrumColor = 0x00FF00;
         writeSkin(settings_);
-        // A stored song list with a base directory: the deferred start-up only
-        // loads it and asks nothing.
+        // A stored song list and base directory: the deferred start-up asks nothing.
         ASSERT_TRUE(QDir(home()).mkpath(u"music"_s));
         ASSERT_TRUE(TStringListC{home() + u"music"_s}.SaveToFile(home() + u"music_directories.azi"_s));
-        QFile songList(home() + u"songlist.azl"_s);
-        ASSERT_TRUE(songList.open(QIODevice::WriteOnly));
-        const TStringListC filter{u".wav"_s, u"0"_s, u"0"_s};
-        ASSERT_TRUE(filter.SaveToFile(home() + u"filetypes.azi"_s));
+        ASSERT_TRUE(QFile(home() + u"songlist.azl"_s).open(QIODevice::WriteOnly));
+        ASSERT_TRUE(TStringListC(QStringList{u".wav"_s, u"0"_s, u"0"_s}).SaveToFile(home() + u"filetypes.azi"_s));
     }
-    QString tone(const QString &name, double seconds, double frequency, double amplitude = kToneAmplitude)
+    QString tone(const QString &name, double frequency, double amplitude, double seconds)
     {
-        const QString path = home() + name;
-        QString error;
-        if (!QFile::exists(path)) {
-            EXPECT_TRUE(testsupport::writeTone(path, seconds, frequency, amplitude, &error)) << qPrintable(error);
-        }
+        const QString path = home() + u"music/"_s + name;
+        EXPECT_TRUE(QFile::exists(path) || testsupport::writeTone(path, seconds, frequency, amplitude));
         return path;
     }
-    // Plays a tone with the spectrum on until its bars show.
     void playUntilBarsShow()
     {
-        addRow(window_->playlist, tone(u"music/tone.wav"_s, 20.0, 440.0, 0.4), u"tone"_s);
+        addRow(window_->playlist, tone(u"a.wav"_s, 440, 0.4, 20), u"a"_s);
         window_->playSong(0, false);
-        ASSERT_TRUE(playing());
         ASSERT_TRUE(QTest::qWaitFor([this] { return area() != background(); }, 10000));
     }
     QImage area() const { return window_->Image1->picture().copy(window_->spectrum().area()); }
@@ -66,64 +52,42 @@ protected:
     {
         return defaultSkinPicture().convertToFormat(QImage::Format_RGB32).copy(window_->spectrum().area());
     }
-    TAzVis &spectrum() const { return window_->spectrum(); }
 
-    TSkinSettings settings_;
+    TSkinSettings settings_ = TSkinSettings::defaults();
 };
-
-// What a frame with these bars looks like: each a rectangle from (x, 35 - h)
-// to (x + 5, 35), outlined in black and filled with the colour, cut off at
-// the area's edges.
-QImage withBars(QImage background, const std::vector<std::pair<int, int>> &bars, QRgb fill)
-{
-    const int height = background.height();
-    for (const auto &[x, h] : bars) {
-        const int top = height - h;
-        for (int px = x; px < x + 5 && px < background.width(); ++px)
-            for (int y = std::max(top, 0); y < height; ++y) {
-                const bool edge = px == x || px == x + 4 || y == top || y == height - 1;
-                background.setPixel(px, y, edge ? qRgb(0, 0, 0) : fill);
-            }
-    }
-    return background;
-}
 
 TEST_F(EffectsWindow, ASingleValueShowsInItsBarAtAnEighthOfItsSize)
 {
     start();
-    const float scale = spectrum().levels().scale;
-    struct Case
-    {
-        int value; // FFT value index
-        float size;
-        bool shown;
+    const float scale = window_->spectrum().levels().scale;
+    const std::pair<int, float> cases[] = {
+        {1, 1.0f},   // the first bar, values 1 to 8
+        {100, 0.25f},
+        {240, 0.1f}, // bar 30, the last inside the area
+        {60, 4.0f},  // taller than the area: cut off at the top
+        {244, 1.0f}, // bar 31 starts at x = 150, outside
+        {0, 1.0f},   // in no bar
     };
-    const Case cases[] = {
-        {1, 1.0f, true},      // the first bar, values 1 to 8
-        {100, 0.25f, true},   // bar 13
-        {240, 0.1f, true},    // bar 30, the last one inside the area
-        {60, 4.0f, true},     // taller than the area: cut off at the top
-        {244, 1.0f, false},   // bar 31 starts at x = 150, outside the area
-        {0, 1.0f, false},     // value 0 belongs to no bar
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.value);
-        spectrum().clearSpectrum(false); // nothing plays: no new values come
-        spectrum().levels().resetLevels();
-        spectrum().levels().fft[static_cast<std::size_t>(c.value)] = c.size;
+    for (const auto &[value, size] : cases) {
+        SCOPED_TRACE(value);
+        window_->spectrum().clearSpectrum(false); // nothing plays: no new values come
+        window_->spectrum().levels().resetLevels();
+        window_->spectrum().levels().fft[static_cast<std::size_t>(value)] = size;
         window_->azVisTimerTimer();
-        std::vector<std::pair<int, int>> bars;
-        if (c.shown) {
-            const int bar = (c.value - 1) / 8;
-            const int i = 9 + 8 * bar; // the FFT index just after the bar's values
-            const double weight = 2.0 * std::log10(i / 4.0 + 5.0) - 1.2;
-            const double h = 35.0 * (c.size / 8.0 / scale) * weight;
-            ASSERT_GT(std::abs(h - std::floor(h) - 0.5), 0.05) << "choose a size that is not a half";
-            bars.push_back({5 * bar, static_cast<int>(std::lround(h))});
-        }
-        EXPECT_EQ(area(), withBars(background(), bars, qRgb(0, 255, 0)));
-        // Nothing plays, so the reference stays as it was.
-        EXPECT_EQ(spectrum().levels().scale, scale);
+        // A bar from (x, 35 - h) to (x + 5, 35), outlined in black, filled in the colour.
+        QImage expected = background();
+        const int bar = (value - 1) / 8;
+        const double i = 9 + 8 * bar;
+        const int h = value > 0 && bar < 30
+                          ? static_cast<int>(std::lround(35 * (size / 8 / scale) * (2 * std::log10(i / 4 + 5) - 1.2)))
+                          : 0;
+        for (int x = 5 * bar; x < 5 * bar + 5 && h > 0; ++x)
+            for (int y = std::max(35 - h, 0); y < 35; ++y) {
+                const bool edge = x == 5 * bar || x == 5 * bar + 4 || y == 35 - h || y == 34;
+                expected.setPixel(x, y, edge ? qRgb(0, 0, 0) : qRgb(0, 255, 0));
+            }
+        EXPECT_EQ(area(), expected);
+        EXPECT_EQ(window_->spectrum().levels().scale, scale); // nothing plays: the reference stays
     }
 }
 
@@ -137,30 +101,25 @@ TEST_F(EffectsWindow, WhenPlayingEndsTheBarsFallOrStay)
     };
     const Case cases[] = {
         {"stop: the bars fall to zero, then the timer stops", [](Melodeck &w) { w.button_stop->click(); }, true},
-        {"a preview without spectrum: the bars fall although the song plays on",
-         [](Melodeck &w) {
-             w.skinEditorCallbacks().skinApplied(defaultSkinPicture(), 0xC0C0C0, 0xFFFFFF, 0x00FF00, false);
-         },
-         true},
-        {"pause: the timer stops at once and the bars stay", [](Melodeck &w) { w.button_playpause->click(); },
-         false},
+        {"a preview without spectrum: the bars fall though the song plays on",
+         [](Melodeck &w) { w.skinEditorCallbacks().skinApplied(defaultSkinPicture(), 0, 0, 0, false); }, true},
+        {"pause: the timer stops at once, the bars stay", [](Melodeck &w) { w.button_playpause->click(); }, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         start();
         playUntilBarsShow();
         c.act(*window_);
-        if (c.fall) {
-            ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->azVisTimer.isActive(); }, 10000));
-            EXPECT_EQ(area(), background());
-            EXPECT_TRUE(spectrum().levels().allLevelsZero());
-            EXPECT_FALSE(spectrum().levels().hold);
-        } else {
+        if (!c.fall) {
             EXPECT_FALSE(window_->azVisTimer.isActive());
             const QImage stayed = area();
             QCoreApplication::processEvents();
             EXPECT_EQ(area(), stayed);
             EXPECT_NE(area(), background());
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->azVisTimer.isActive(); }, 10000));
+            EXPECT_EQ(area(), background());
+            EXPECT_FALSE(window_->spectrum().levels().hold);
         }
         window_.reset();
     }
@@ -170,53 +129,43 @@ TEST_F(EffectsWindow, ANewSkinRestartsFromZeroOnItsOwnBackground)
 {
     start();
     playUntilBarsShow();
-    window_->button_playpause->click(); // paused, the bars stay
-    ASSERT_NE(area(), background());
+    window_->button_playpause->click(); // paused: the bars stay
     QImage picture(600, 260, QImage::Format_RGB32);
     picture.fill(qRgb(10, 60, 110));
     ASSERT_TRUE(saveSkinPicture(picture, home() + kSkinPictureFileName));
-
     window_->loadSkin(true);
-    EXPECT_TRUE(spectrum().levels().allLevelsZero());
-    EXPECT_TRUE(window_->azVisTimer.isActive());
     window_->azVisTimerTimer();
-    EXPECT_EQ(area(), picture.copy(spectrum().area()));
-    // Nothing plays and every bar is down: the timer has stopped itself.
-    EXPECT_FALSE(window_->azVisTimer.isActive());
+    EXPECT_EQ(area(), picture.copy(window_->spectrum().area()));
+    EXPECT_FALSE(window_->azVisTimer.isActive()); // every bar is down
 }
 
 TEST_F(EffectsWindow, StoredSettingsPutTheBandsOnTheSongs)
 {
-    settings_.spectrumOn = false;
     settings_.equalizer = {0, 15, 15, 15, 15, 15, 15};
     settings_.equalizerOn = true;
     writeSkin(settings_);
 
-    // Started before the settings are loaded: the first song of the command
-    // line plays without bands until the deferred start-up switches them on.
-    start({tone(u"music/first.wav"_s, 1.0, 125.0)});
-    ASSERT_TRUE(playing());
+    // The command line's song opens before the settings are loaded; the
+    // deferred start-up switches the bands on for it.
+    start({tone(u"first.wav"_s, 125, 0.05, 1)});
+    const auto &bands = window_->equalizer().handles();
+    EXPECT_EQ(bands, (std::array<audio::Handle, 7>{}));
     const TDialogs dialogs = createDialogs(*window_);
-    const auto &handles = window_->equalizer().handles();
-    EXPECT_EQ(handles, (std::array<audio::Handle, 7>{}));
     window_->load_songlist_timerTimer();
     EXPECT_EQ(dialogs.equalizer_form->f1->value(), 0);
-    EXPECT_EQ(dialogs.equalizer_form->f7->value(), 15);
     EXPECT_TRUE(dialogs.equalizer_form->active->isChecked());
-    EXPECT_EQ(window_->equalizer().stream(), window_->currentStream);
     audio::ParamEq band;
-    ASSERT_TRUE(window_->engine().fxGetParameters(handles[0], band));
-    EXPECT_EQ(band.center, 125.0f);
+    ASSERT_TRUE(window_->engine().fxGetParameters(bands[0], band));
     EXPECT_EQ(band.gain, 15.0f);
     window_.reset();
 
-    // Started while they are on: the song is shaped from its first sound.
+    // A song started while they are on has its bands before it plays, and
+    // is heard shaped from its first sound.
     const testsupport::TDiskOutput ear(home() + u"heard.raw"_s);
     start();
     createDialogs(*window_);
     window_->load_songlist_timerTimer();
-    addRow(window_->playlist, tone(u"music/second.wav"_s, 0.6, 125.0), u"second"_s);
-    // Whether the stream already played when each band was put on it.
+    addRow(window_->playlist, tone(u"second.wav"_s, 125, 0.05, 0.6), u"second"_s);
     std::vector<audio::Active> whenAdded;
     TEffectCalls &calls = window_->equalizer().effectCalls();
     calls.setFx = [this, &whenAdded, add = calls.setFx](audio::Handle stream) {
@@ -226,14 +175,12 @@ TEST_F(EffectsWindow, StoredSettingsPutTheBandsOnTheSongs)
     window_->playSong(0, false);
     EXPECT_EQ(whenAdded, std::vector<audio::Active>(7, audio::Active::Stopped));
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return window_->engine().channelIsActive(window_->currentStream) == audio::Active::Stopped; },
-        20000));
-    window_.reset(); // the device closes: everything heard is in the file
+        [this] { return window_->engine().channelIsActive(window_->currentStream) == audio::Active::Stopped; }, 20000));
+    window_.reset(); // the device closes: all that was heard is in the file
     const std::vector<float> sound = ear.sound();
     ASSERT_GE(sound.size(), 44100u / 2);
-    // A band glides to its setting over its first 256 frames.
-    EXPECT_NEAR(testsupport::levelDb(sound, 512, 4096, kToneAmplitude), 15.0, 0.3);
-    EXPECT_NEAR(testsupport::levelDb(sound, 512, sound.size() - 1024, kToneAmplitude), 15.0, 0.3);
+    EXPECT_NEAR(testsupport::levelDb(sound, 512, 4096, 0.05), 15.0, 0.3); // past a band's 256-frame glide
+    EXPECT_NEAR(testsupport::levelDb(sound, 512, sound.size() - 1024, 0.05), 15.0, 0.3);
 }
 
 } // namespace
