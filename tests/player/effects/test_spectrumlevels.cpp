@@ -1,38 +1,25 @@
-// The spectrum's rounding and gain reference, without a picture.
+// The spectrum's rounding and its gain reference, without a picture.
 
 #include "spectrumlevels.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <vector>
-
 using namespace SpectrumBars;
-
-namespace {
 
 TEST(SpectrumArithmetic, HalvesGoToEvenAndTheReferenceFollowsTheLoudnessDownToAFloor)
 {
-    const std::pair<double, int> rounding[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {4.6875, 5}, {2.5001, 3}, {1e300, INT_MAX}};
-    for (const auto &[value, rounded] : rounding)
+    for (const auto &[value, rounded] : {std::pair{2.5, 2}, {3.5, 4}, {-2.5, -2}, {4.6875, 5}, {1e300, 2147483647}})
         EXPECT_EQ(roundHalfEven(value), rounded) << value;
-
-    struct Case
-    {
-        float scale, peak, after;
-    };
     // Up by 2.5 % when the peak exceeds it, else down by one part in 120.
-    const Case cases[] = {{0.1f, 0.2f, 0.1025f}, {0.1f, 0.1f, 0.1f - 0.1f / 120}, {ScaleFloor, 0.0f, ScaleFloor},
-                          {0.0f, 0.0f, ScaleFloor}};
-    for (const Case &c : cases) {
+    for (const auto &[scale, peak, after] : {std::tuple{0.1f, 0.2f, 0.1025f}, {0.1f, 0.1f, 0.1f - 0.1f / 120},
+                                             {ScaleFloor, 0.0f, ScaleFloor}, {0.0f, 0.0f, ScaleFloor}}) {
         TSpectrumLevels levels;
-        levels.scale = c.scale;
-        levels.adaptScale(c.peak);
-        EXPECT_NEAR(levels.scale, c.after, 1e-7f) << c.scale << " " << c.peak;
+        levels.scale = scale;
+        levels.adaptScale(peak);
+        EXPECT_NEAR(levels.scale, after, 1e-7f) << scale << " " << peak;
     }
-
-    // Ten minutes of silence while a stream plays: the reference settles on
-    // the floor, and a loud frame after it still gives bars of finite height.
+    // Ten minutes of silence while a stream plays settle the reference on the
+    // floor, and a loud frame after it still gives bars of finite height.
     TSpectrumLevels levels;
     std::vector<Bar> bars;
     int barWidth = 0;
@@ -45,5 +32,3 @@ TEST(SpectrumArithmetic, HalvesGoToEvenAndTheReferenceFollowsTheLoudnessDownToAF
     levels.frame(32, 150, 35, levels.scale, bars, barWidth);
     EXPECT_EQ(bars.at(12).height, 36); // cut off by the top of the area
 }
-
-} // namespace
