@@ -2,8 +2,10 @@
 
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
+#include "azvis.h"
 #include "captions.h"
 #include "commandline.h"
+#include "equalizer.h"
 #include "fileassociation.h"
 #include "keyboardcontrol.h"
 #include "libraryscan.h"
@@ -40,6 +42,7 @@ Melodeck::Melodeck(const QStringList &arguments, QWidget *parent)
 {
     createControls();
     createPlayback();
+    createEffects();
     connectEvents();
     started_ = FormCreate();
 }
@@ -149,6 +152,7 @@ void Melodeck::load_songlist_timerTimer()
 {
     load_songlist_timer.stop();
     step(u"deferred"_s);
+    equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
     button_refreshsonglistClick(&load_songlist_timer);
     search_q->setFocus();
     if (playlist.count() > 0) {

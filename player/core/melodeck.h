@@ -33,9 +33,11 @@ class QRadioButton;
 class QTableView;
 class QToolButton;
 class TAzPositionBar;
+class TAzVis;
 class TAzVolumeBar;
 class TImage;
 class TKeyboardControl;
+class TEqualizer;
 class TLibraryScan;
 class Playback;
 class TPlayOrder;
@@ -129,6 +131,10 @@ public:
     bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
     void Button1Click();
     TKeyboardControl &keyboard() const { return *keyboard_; }
+    // The equalizer and the spectrum (melodeck_effects.cpp).
+    void azVisTimerTimer();
+    TEqualizer &equalizer() const { return *equalizer_; }
+    TAzVis &spectrum() const { return *spectrum_; }
 
     // The shared state.
     TFileInfos musiclist;
@@ -220,6 +226,7 @@ private:
     void createAfterPlaylistMenu();
     void connectEvents();
     void createPlayback();
+    void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
 
     audio::Engine engine_;
@@ -235,6 +242,8 @@ private:
     std::unique_ptr<TPlayOrder> playOrder_;
     std::unique_ptr<TKeyboardControl> keyboard_;
     TSongSearch songSearch_;
+    std::unique_ptr<TEqualizer> equalizer_;
+    std::unique_ptr<TAzVis> spectrum_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

@@ -5,7 +5,7 @@
 #include "dialogs.h"
 #include "forms/tautotag_form.h"
 #include "forms/tbase_form.h"
-#include "forms/tequalizer_form.h"
+#include "tequalizer_form.h"
 #include "forms/tradio_form.h"
 #include "forms/tskin_editor_form.h"
 #include "defaultskin.h"
