@@ -14,6 +14,7 @@ packages=(
   ffmpeg zstd gzip zlib1g-dev libzstd-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick dbus dbus-daemon
+  shared-mime-info desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

@@ -2,9 +2,9 @@
 
 #include "forms/tautotag_form.h"
 #include "forms/tbase_form.h"
-#include "forms/tequalizer_form.h"
 #include "forms/tradio_form.h"
 #include "forms/tskin_editor_form.h"
+#include "tequalizer_form.h"
 #include "melodeck.h"
 
 TDialogs createDialogs(Melodeck &window)
@@ -17,6 +17,6 @@ TDialogs createDialogs(Melodeck &window)
     dialogs.base_form = new Tbase_form(&window);
     dialogs.radio_form = new Tradio_form(&window);
     dialogs.autotag_form = new Tautotag_form(&window);
-    dialogs.equalizer_form = new Tequalizer_form(&window);
+    dialogs.equalizer_form = new Tequalizer_form(window.equalizer(), &window);
     return dialogs;
 }

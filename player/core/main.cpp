@@ -7,6 +7,8 @@
 #include "captions.h"
 #include "melodeck.h"
 #include "dialogs.h"
+#include "programdir.h"
+#include "options.h"
 
 #include <QApplication>
 #include <QDir>
@@ -58,6 +60,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(Caption::WindowTitle);
     QApplication::setApplicationDisplayName(Caption::WindowTitle);
 
+    if (!prepareProgramDir())
+        qWarning("Melodeck: cannot set up %s", qUtf8Printable(programDir()));
     Melodeck window(arguments);
     if (!window.started())
         return kExitNoAudio;

@@ -2,8 +2,11 @@
 
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
+#include "azvis.h"
 #include "captions.h"
 #include "commandline.h"
+#include "equalizer.h"
+#include "fileassociation.h"
 #include "keyboardcontrol.h"
 #include "libraryscan.h"
 #include "mediacontrol.h"
@@ -40,6 +43,7 @@ Melodeck::Melodeck(const QStringList &arguments, QWidget *parent)
 {
     createControls();
     createPlayback();
+    createEffects();
     connectEvents();
     started_ = FormCreate();
 }
@@ -58,6 +62,7 @@ void Melodeck::connectEvents()
     connect(button_refreshsonglist, &QPushButton::clicked, this,
             [this] { button_refreshsonglistClick(button_refreshsonglist); });
     connect(page_control, &QTabBar::currentChanged, this, [this] { page_controlChange(); });
+    connect(search_q, &QLineEdit::returnPressed, this, [this] { search_qKeyDown(Qt::Key_Return); });
     connect(Image1, &TImage::mouseDown, this, &Melodeck::Image1MouseDown);
     connect(Image1, &TImage::mouseMove, this, &Melodeck::Image1MouseMove);
     connect(Image1, &TImage::mouseUp, this, &Melodeck::Image1MouseUp);
@@ -104,6 +109,9 @@ bool Melodeck::FormCreate()
         skinApplied(image, barColour, textColour, spectrumColour, spectrumOn);
     };
     skinEditorCallbacks_.loadSkin = [this](bool redraw) { loadSkin(redraw); };
+    skinEditorCallbacks_.resetFileTypes = [this](std::array<QString, kPreviousFileTypeCount> &stored) {
+        return defaultPlayer(this).resetFileTypes(stored);
+    };
 
     step(u"afterPlaylist"_s);
     after_playlist_stop->setChecked(true);
@@ -120,6 +128,9 @@ bool Melodeck::FormCreate()
         list->clear();
         list->sortFlags = SortFlag::Ascending | SortFlag::Number;
     }
+
+    step(u"defaultPlayer"_s);
+    defaultPlayer(this).checkDefaultPlayer(skin_.checkDefaultPlayer);
 
     step(u"drop"_s);
     setAcceptDrops(true);
@@ -144,6 +155,7 @@ void Melodeck::load_songlist_timerTimer()
 {
     load_songlist_timer.stop();
     step(u"deferred"_s);
+    equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
     button_refreshsonglistClick(&load_songlist_timer);
     search_q->setFocus();
     if (playlist.count() > 0) {
@@ -151,6 +163,7 @@ void Melodeck::load_songlist_timerTimer()
         page_control->setCurrentIndex(Page::Playlist);
         page_controlChange();
     }
+    testLog(u"deferred"_s);
 }
 
 void Melodeck::FormClose()

@@ -5,6 +5,7 @@
 // names and hand the work to the subsystem objects.
 
 #include "az_id3tag.h"
+#include "az_search.h"
 #include "engine.h"
 #include "options.h"
 #include "skindisplay.h"
@@ -32,9 +33,11 @@ class QRadioButton;
 class QTableView;
 class QToolButton;
 class TAzPositionBar;
+class TAzVis;
 class TAzVolumeBar;
 class TImage;
 class TKeyboardControl;
+class TEqualizer;
 class TMediaControl;
 class TLibraryScan;
 class Playback;
@@ -50,6 +53,9 @@ struct TSkinEditorCallbacks
                        quint32 spectrumColour, bool spectrumOn)>
         skinApplied;
     std::function<void(bool redraw)> loadSkin;
+    // The "Reset" of the file types: gives back every type whose stored
+    // value (lines 10 to 14) names one, updates the values and stores them.
+    std::function<bool(std::array<QString, kPreviousFileTypeCount> &stored)> resetFileTypes;
 };
 
 class Melodeck : public QWidget
@@ -101,6 +107,9 @@ public:
     void showAfterPlaylistGlyph();
     void sortByColumn(int column);
 
+    // The search row (melodeck_search.cpp).
+    void search_qKeyDown(int key);
+
     // Playback and play order (melodeck_playback.cpp).
     void playSong(std::int32_t index, bool showPlaylist);
     void button_playpauseClick();
@@ -123,6 +132,10 @@ public:
     bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
     void Button1Click();
     TKeyboardControl &keyboard() const { return *keyboard_; }
+    // The equalizer and the spectrum (melodeck_effects.cpp).
+    void azVisTimerTimer();
+    TEqualizer &equalizer() const { return *equalizer_; }
+    TAzVis &spectrum() const { return *spectrum_; }
 
     // Media control from the desktop (melodeck_media.cpp).
     void createMediaControl();
@@ -220,6 +233,7 @@ private:
     void createAfterPlaylistMenu();
     void connectEvents();
     void createPlayback();
+    void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
 
     audio::Engine engine_;
@@ -234,6 +248,9 @@ private:
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
     std::unique_ptr<TKeyboardControl> keyboard_;
+    TSongSearch songSearch_;
+    std::unique_ptr<TEqualizer> equalizer_;
+    std::unique_ptr<TAzVis> spectrum_;
     std::unique_ptr<TMediaControl> mediaControl_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,13 +29,18 @@ const QString kHintRandom = u"Plays a random song, all following songs will be p
 const QString kHintRefresh = u"Search for new musicfiles in the directories that have ever been added here"_s;
 const QString kHintSearchQuery = u"Search query (case insensitive)"_s;
 const QString kHintSearchWhere = u"Select here where to search"_s;
+const QString kHintEntireString = u"Search for entire query"_s;
+const QString kHintAllTerms =
+    u"Search for files including each term in the query; to declare multiple words as a term, set them in "
+    u"quotation marks (e.g. \"Nina Simone\" \"Etta James\")"_s;
+const QString kHintAnyTerm =
+    u"Search for files including at least one of the terms in the query; to declare multiple words as a term, "
+    u"set them in quotation marks (e.g. \"Bob Marley\" \"Peter Tosh\")"_s;
 const QString kHintAfterPlaylist = u"What to do after having played the entire playlist?"_s;
 const QString kHintTag =
     u"Edit songinfos; changes will only apply to this database, not to the files themselves"_s;
 const QString kHintRadioAdd = u"Add Radio"_s;
 const QString kHintRadioSub = u"Delete Radio"_s;
-const QStringList kSearchWhereItems{u"All"_s, u"Title"_s, u"Artist"_s, u"Album"_s, u"Filename"_s,
-                                    u"Archive Filename"_s};
 
 constexpr int kClientWidth = 600;
 constexpr int kClientHeight = 445;
@@ -59,6 +65,19 @@ QPushButton *button(QWidget *parent, const QString &name, const QRect &rect, con
     if (!hint.isEmpty())
         b->setToolTip(hint);
     return b;
+}
+
+// Over the skin picture a caption needs a ground of its own, and the narrow
+// mode buttons a font small enough to show their captions whole.
+void fitOverSkin(QAbstractButton *button)
+{
+    constexpr qreal kSmallestPointSize = 6.0;
+    button->setAutoFillBackground(true);
+    QFont font = button->font();
+    while (button->sizeHint().width() > button->width() && font.pointSizeF() > kSmallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        button->setFont(font);
+    }
 }
 
 TImage *hiddenPicture(QWidget *parent, const QString &name, const QRect &rect, const QImage &picture)
@@ -106,16 +125,28 @@ void Melodeck::createControls()
     search_q = place<QLineEdit>(this, u"search_q"_s, 67, 208, 230, 21);
     search_q->setToolTip(kHintSearchQuery);
     search_where = place<QComboBox>(this, u"search_where"_s, 304, 208, 113, 21);
-    search_where->addItems(kSearchWhereItems);
+    // Editable: any typed text is a where text, and only the exact item
+    // texts select their columns, so neither a typed text becomes an item
+    // nor does completion change "artist" into "Artist".
+    search_where->setEditable(true);
+    search_where->setInsertPolicy(QComboBox::NoInsert);
+    search_where->addItems(SearchWhere::Items);
     search_where->setCurrentIndex(0);
+    if (QCompleter *completer = search_where->completer())
+        completer->setCaseSensitivity(Qt::CaseSensitive);
     search_where->setToolTip(kHintSearchWhere);
     search_entirestring = place<QRadioButton>(this, u"search_entirestring"_s, 424, 210, 81, 17);
     search_entirestring->setText(u"Entire String"_s);
+    search_entirestring->setToolTip(kHintEntireString);
     search_entirestring->setChecked(true);
     search_and = place<QRadioButton>(this, u"search_and"_s, 504, 210, 49, 17);
     search_and->setText(u"AND"_s);
+    search_and->setToolTip(kHintAllTerms);
     search_or = place<QRadioButton>(this, u"search_or"_s, 552, 210, 41, 17);
     search_or->setText(u"OR"_s);
+    search_or->setToolTip(kHintAnyTerm);
+    for (QAbstractButton *mode : {search_entirestring, search_and, search_or})
+        fitOverSkin(mode);
 
     page_control = place<TTabControl>(this, u"page_control"_s, 0, 232, 297, 33);
     button_saveplaylist = button(this, u"button_saveplaylist"_s, {304, 234, 73, 17}, u"Save Playlist"_s);

@@ -3,6 +3,7 @@
 
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
+#include "azvis.h"
 #include "defaultskin.h"
 #include "keyboardcontrol.h"
 #include "melodeck.h"
@@ -56,6 +57,7 @@ void Melodeck::loadSkin(bool redraw)
     display_.initDisplay(Image1, settings.fontColor);
     skin_ = settings;
     keyboard_->switchHotKeys(skin_.hotKeysOn);
+    spectrum_->initSpectrum(TAzVis::kLeft, TAzVis::kTop, TAzVis::kWidth, TAzVis::kHeight, Image1);
     if (skin_.spectrumOn)
         azVisTimer.start();
     Image1->changed();
@@ -102,6 +104,8 @@ void Melodeck::skinApplied(const QImage &image, quint32 barColour, quint32 textC
     skin_.spectrumColor = spectrumColour;
     if (spectrumOn)
         azVisTimer.start();
+    else
+        spectrum_->clearSpectrum(true);
     Image1->changed();
 }
 

@@ -7,8 +7,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr char kTestLogVariable[] = "MELODECK_TEST_LOG";
+constexpr char kTestAnswersVariable[] = "MELODECK_TEST_ANSWERS";
 // Long enough for the box to be mapped and painted once.
 constexpr int kTestAutoCloseMs = 100;
+
+// Takes the first of the scripted answers; the rest stay for the next box.
+bool nextTestAnswer()
+{
+    QStringList answers = qEnvironmentVariable(kTestAnswersVariable).split(u',', Qt::SkipEmptyParts);
+    if (answers.isEmpty())
+        return false;
+    const bool yes = answers.takeFirst().trimmed().compare(u"yes"_s, Qt::CaseInsensitive) == 0;
+    qputenv(kTestAnswersVariable, answers.join(u',').toUtf8());
+    return yes;
+}
 } // namespace
 
 bool testLogEnabled()
@@ -33,4 +45,16 @@ void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
         QTimer::singleShot(kTestAutoCloseMs, &box, &QMessageBox::accept);
     }
     box.exec();
+}
+
+bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    if (testLogEnabled()) {
+        const bool yes = nextTestAnswer();
+        testLog(u"question "_s + title + u": "_s + text + (yes ? u" -> Yes"_s : u" -> No"_s));
+        QTimer::singleShot(kTestAutoCloseMs, &box, [&box, yes] { box.done(yes ? QMessageBox::Yes : QMessageBox::No); });
+    }
+    return box.exec() == QMessageBox::Yes;
 }

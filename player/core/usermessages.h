@@ -18,3 +18,8 @@ bool testLogEnabled();
 
 // A message box with one OK button; returns when it is closed.
 void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+
+// A question with the buttons Yes and No; true for Yes. In a test run it
+// answers itself with the next word of $MELODECK_TEST_ANSWERS ("yes,no,..."),
+// and No once the words run out.
+bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);

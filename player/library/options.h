@@ -117,6 +117,6 @@ private:
 // empty when the name has no dot.
 QString lowerExtension(const QString &path);
 
-// The directory everything of the player lies in, with a trailing "/":
-// $MELODECK_HOME when set, otherwise the program file's directory.
+// The directory everything of the player lies in, with a trailing "/";
+// programdir.h tells which one it is.
 QString programDir();
