@@ -177,7 +177,8 @@ Handle Engine::wmaStreamCreateFile(const std::string &path, std::uint64_t offset
     return impl_->openFile(path, offset, length, MediaSource::Kind::Wma);
 }
 
-Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t)
+Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t,
+                               std::shared_ptr<const std::atomic<bool>> cancel)
 {
     if (offset != 0)
         return 0;
@@ -193,7 +194,7 @@ Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std
         follow = impl_->followPlaylists;
     }
     // Connecting blocks; the engine stays usable from other threads meanwhile.
-    return impl_->addStream(Stream::openUrl(url, follow, handle, rate));
+    return impl_->addStream(Stream::openUrl(url, follow, handle, rate, std::move(cancel)));
 }
 
 bool Engine::streamFree(Handle stream)

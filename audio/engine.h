@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,7 +55,12 @@ public:
                             std::uint32_t flags);
     Handle wmaStreamCreateFile(const std::string &path, std::uint64_t offset, std::uint64_t length,
                                std::uint32_t flags);
-    Handle streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t flags);
+    // Blocks while it connects and fills its buffer; a station that does
+    // not answer is given up after about five seconds. `cancel` turning true,
+    // from any thread, makes it give up at once and return 0; a stream that
+    // did open goes on watching it.
+    Handle streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t flags,
+                           std::shared_ptr<const std::atomic<bool>> cancel = {});
     bool streamFree(Handle stream);
 
     bool channelPlay(Handle channel, bool restart);

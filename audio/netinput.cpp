@@ -231,33 +231,38 @@ NetInput::~NetInput()
     io_.reset();
 }
 
+bool NetInput::AbortFlags::raised() const
+{
+    return (abort && abort->load(std::memory_order_relaxed))
+        || (cancel && cancel->load(std::memory_order_relaxed));
+}
+
 int NetInput::interruptCallback(void *opaque)
 {
-    const auto *abort = static_cast<const std::atomic<bool> *>(opaque);
-    return abort->load(std::memory_order_relaxed) ? 1 : 0;
+    return static_cast<const AbortFlags *>(opaque)->raised() ? 1 : 0;
 }
 
 std::unique_ptr<NetInput> NetInput::open(const std::string &url, bool followPlaylists,
-                                         const std::atomic<bool> &abort)
+                                         const std::atomic<bool> &abort, const std::atomic<bool> *cancel)
 {
-    return openDirect(url, followPlaylists, abort, 0);
+    return openDirect(url, followPlaylists, AbortFlags{&abort, cancel}, 0);
 }
 
 std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool followPlaylists,
-                                               const std::atomic<bool> &abort, int depth)
+                                               AbortFlags flags, int depth)
 {
     if (!isHttpUrl(url)) {
         warn(kMsgRefusedUrl, url);
         return nullptr;
     }
-    if (abort.load())
+    if (flags.raised())
         return nullptr;
 
     std::unique_ptr<NetInput> input(new NetInput);
+    input->flags_ = flags;
     input->io_ = std::make_unique<Io>();
     Io &io = *input->io_;
-    const AVIOInterruptCB interrupt{&NetInput::interruptCallback,
-                                    const_cast<std::atomic<bool> *>(&abort)};
+    const AVIOInterruptCB interrupt{&NetInput::interruptCallback, &input->flags_};
 
     std::unique_ptr<AVDictionary, DictFree> options(networkOptions(true));
     AVDictionary *raw = options.release();
@@ -297,14 +302,14 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
         }
         std::size_t tried = 0;
         for (const std::string &entry : parsePlaylist(kind, text)) {
-            if (abort.load() || tried >= kMaxPlaylistEntries)
+            if (flags.raised() || tried >= kMaxPlaylistEntries)
                 break;
             if (!isHttpUrl(entry)) {
                 warn(kMsgRefusedEntry, entry);
                 continue;
             }
             ++tried;
-            if (auto opened = openDirect(entry, followPlaylists, abort, depth + 1))
+            if (auto opened = openDirect(entry, followPlaylists, flags, depth + 1))
                 return opened;
         }
         return nullptr;

@@ -21,9 +21,11 @@ public:
     // With followPlaylists, a .pls or .m3u answer is fetched, parsed and its
     // entries tried in order until one opens; non-http entries are refused.
     // Returns null on failure; otherwise the stream info is known and an audio
-    // stream is present.
+    // stream is present. `cancel`, when given, works like `abort` (the
+    // caller's own way to give up) and must live as long.
     static std::unique_ptr<NetInput> open(const std::string &url, bool followPlaylists,
-                                          const std::atomic<bool> &abort);
+                                          const std::atomic<bool> &abort,
+                                          const std::atomic<bool> *cancel = nullptr);
     ~NetInput();
 
     NetInput(const NetInput &) = delete;
@@ -44,13 +46,21 @@ public:
     const std::string &url() const { return url_; }
 
 private:
+    // Either flag turning true interrupts every wait.
+    struct AbortFlags {
+        const std::atomic<bool> *abort = nullptr;
+        const std::atomic<bool> *cancel = nullptr;
+        bool raised() const;
+    };
+
     NetInput();
     static std::unique_ptr<NetInput> openDirect(const std::string &url, bool followPlaylists,
-                                                const std::atomic<bool> &abort, int depth);
+                                                AbortFlags flags, int depth);
     static int interruptCallback(void *opaque);
 
     struct Io;
 
+    AbortFlags flags_;  // FFmpeg's interrupt call-back reads these through a pointer
     std::unique_ptr<Io> io_;
     AVFormatContext *format_ = nullptr;
     std::string url_;
