@@ -42,6 +42,7 @@ class TPlayOrder;
 class TSongLists;
 class TSongTableModel;
 class TTabControl;
+class TWebRadio;
 
 // What the skin editor gets from the main window at start-up.
 struct TSkinEditorCallbacks
@@ -126,6 +127,12 @@ public:
     bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
     void Button1Click();
     TKeyboardControl &keyboard() const { return *keyboard_; }
+
+    // Web radio (melodeck_radio.cpp).
+    void radioSetup();
+    void radio_addClick();
+    void radio_subClick();
+    TWebRadio *webRadio() const { return webRadio_.get(); }
 
     // The shared state.
     TFileInfos musiclist;
@@ -232,6 +239,7 @@ private:
     std::unique_ptr<TPlayOrder> playOrder_;
     std::unique_ptr<TKeyboardControl> keyboard_;
     TSongSearch songSearch_;
+    std::unique_ptr<TWebRadio> webRadio_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

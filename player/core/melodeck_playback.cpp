@@ -11,6 +11,7 @@
 #include "tabcontrol.h"
 #include "timage.h"
 #include "usermessages.h"
+#include "webradio.h"
 
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -33,6 +34,7 @@ void Melodeck::createPlayback()
         page_controlChange();
     };
     hooks.songEnded = [this] { playOrder_->songEnded(); };
+    hooks.openStation = [this](int, const QString &url) { return webRadio_ && webRadio_->openStation(url); };
     hooks.setApplicationTitle = [this](const QString &title) { setWindowTitle(title); };
     hooks.showMessage = [this](const QString &title, const QString &text) {
         showMessage(this, QMessageBox::Critical, title, text);

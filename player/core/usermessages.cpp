@@ -34,3 +34,11 @@ void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
     }
     box.exec();
 }
+
+bool askYesNo(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    testLog(u"question "_s + title + u": "_s + text);
+    return box.exec() == QMessageBox::Yes;
+}

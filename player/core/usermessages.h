@@ -18,3 +18,7 @@ bool testLogEnabled();
 
 // A message box with one OK button; returns when it is closed.
 void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+
+// A question with the buttons Yes and No (No the default); true for Yes. It
+// is logged like a message but waits for its answer also under the test log.
+bool askYesNo(QWidget *parent, const QString &title, const QString &text);
