@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -285,7 +286,16 @@ Handler icyStreamHandler(IcyStream stream)
         std::size_t sinceMeta = 0;  // audio bytes since the last block
         std::size_t offset = 0;     // within the looped audio
         std::size_t block = 0;
+        const auto start = std::chrono::steady_clock::now();
         while (stream.dropAfter == 0 || sent < stream.dropAfter) {
+            while (stream.paceBytesPerSecond > 0 && !c.stopping()) {
+                const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+                const double allowed = static_cast<double>(stream.burstBytes)
+                    + elapsed.count() * static_cast<double>(stream.paceBytesPerSecond);
+                if (static_cast<double>(sent) < allowed)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            }
             std::size_t n = std::min(kChunk, stream.audio.size() - offset);
             if (withMeta)
                 n = std::min(n, stream.metaint - sinceMeta);
@@ -305,6 +315,57 @@ Handler icyStreamHandler(IcyStream stream)
             }
         }
     };
+}
+
+void Gate::open()
+{
+    open_.store(true);
+}
+
+bool Gate::wait(const Connection &connection) const
+{
+    while (!open_.load()) {
+        if (connection.stopping())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    return true;
+}
+
+Handler gatedHandler(std::shared_ptr<Gate> gate, Handler inner)
+{
+    return [gate = std::move(gate), inner = std::move(inner)](Connection &c) {
+        if (gate->wait(c))
+            inner(c);
+    };
+}
+
+Handler tricklingHandler()
+{
+    return [](Connection &c) {
+        if (!c.sendAll("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"))
+            return;
+        // Far below what fills a read buffer, far above any read timeout.
+        while (c.sendAll(std::string_view("\xff", 1)))
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    };
+}
+
+void TitleBoard::set(std::string title)
+{
+    std::lock_guard lock(mutex_);
+    title_ = std::move(title);
+}
+
+std::string TitleBoard::get() const
+{
+    std::lock_guard lock(mutex_);
+    return title_;
+}
+
+std::function<std::string(std::size_t)> boardTitles(std::shared_ptr<TitleBoard> board)
+{
+    return [board = std::move(board)](std::size_t) { return "StreamTitle='" + board->get() + "';StreamUrl='';"; };
 }
 
 TempDir::TempDir()

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -79,6 +80,38 @@ Handler redirectHandler(std::string location, int code = 302);
 Handler rawHandler(std::string bytes);  // sent as is, then the connection closes
 Handler silentHandler();                // reads the request, never answers
 
+// Holds requests back until it is opened; lets a test act while a client
+// waits for its answer.
+class Gate {
+public:
+    void open();
+    // True once opened; false when the server stops first.
+    bool wait(const Connection &connection) const;
+
+private:
+    std::atomic<bool> open_{false};
+};
+Handler gatedHandler(std::shared_ptr<Gate> gate, Handler inner);
+
+// Answers with a status line and headers, then one byte at a time, slowly and
+// for as long as the client stays: a station that keeps a reader busy without
+// ever letting a timeout strike.
+Handler tricklingHandler();
+
+// A title a test changes while the station streams.
+class TitleBoard {
+public:
+    explicit TitleBoard(std::string title) : title_(std::move(title)) {}
+    void set(std::string title);
+    std::string get() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::string title_;
+};
+// "StreamTitle='<the board's title now>';StreamUrl='';" for every block.
+std::function<std::string(std::size_t)> boardTitles(std::shared_ptr<TitleBoard> board);
+
 struct IcyStream {
     std::string audio;                         // looped for as long as the client reads
     std::string statusLine = "ICY 200 OK";
@@ -87,6 +120,11 @@ struct IcyStream {
     // Metadata text of block n (empty text: a zero length byte).
     std::function<std::string(std::size_t block)> meta;
     std::size_t dropAfter = 0;                 // audio bytes, then close; 0: never
+    // Audio bytes per second after a first burst, as a live station sends;
+    // 0: as fast as the client reads (the socket buffers then hold minutes
+    // of audio, and the metadata of that moment with it).
+    std::size_t paceBytesPerSecond = 0;
+    std::size_t burstBytes = 0;
 };
 Handler icyStreamHandler(IcyStream stream);
 
