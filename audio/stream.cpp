@@ -61,11 +61,11 @@ std::unique_ptr<Stream> Stream::openFile(const std::string &path, MediaSource::K
 }
 
 std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate,
-                                        std::shared_ptr<const std::atomic<bool>> cancel)
+                                        std::shared_ptr<const std::atomic<bool>> cancel, int timeoutMs)
 {
     std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kUrlBufferSeconds, outputRate)));
     stream->cancel_ = std::move(cancel);
-    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_, stream->cancel_.get());
+    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_, stream->cancel_.get(), timeoutMs);
     if (!stream->net_)
         return nullptr;
     {

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "mediasource.h"
+#include "netinput.h"
 #include "peakingband.h"
 #include "ringbuffer.h"
 
@@ -20,8 +21,6 @@ struct SwrContext;
 
 namespace audio {
 
-class NetInput;
-
 // One playable stream: a decoder thread fills a small ring buffer with
 // frames at the output rate, the output callback drains it. Byte positions
 // count 16-bit samples at the source's own rate and channel count.
@@ -34,7 +33,8 @@ public:
     // Blocks until the stream has data to play or has failed; gives up at
     // once when `cancel` turns true.
     static std::unique_ptr<Stream> openUrl(const std::string &url, bool followPlaylists, Handle handle,
-                                           int outputRate, std::shared_ptr<const std::atomic<bool>> cancel = {});
+                                           int outputRate, std::shared_ptr<const std::atomic<bool>> cancel = {},
+                                           int timeoutMs = NetInput::kDefaultTimeoutMs);
     ~Stream();
     Stream(const Stream &) = delete;
     Stream &operator=(const Stream &) = delete;
