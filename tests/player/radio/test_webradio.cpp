@@ -355,6 +355,8 @@ TEST_F(WebRadioTest, ClosingDuringARefreshAbandonsItAtOnce)
     list.saveTable(store());
     const QByteArray before = storeBytes();
     start();
+    // No timeout of the audio library can end the probe: only stopping it can.
+    ASSERT_TRUE(window_->engine().setConfig(audio::Config::NetTimeout, 3'600'000));
     showPage(Page::Radiolist);
     ASSERT_TRUE(QTest::qWaitFor([this] { return requestsOf("/slow") == 1; }, 10000));
     ASSERT_TRUE(refreshRunning());
