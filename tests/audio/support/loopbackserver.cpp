@@ -317,55 +317,33 @@ Handler icyStreamHandler(IcyStream stream)
     };
 }
 
-void Gate::open()
+Handler gatedHandler(std::shared_ptr<const std::atomic<bool>> open, Handler inner)
 {
-    open_.store(true);
-}
-
-bool Gate::wait(const Connection &connection) const
-{
-    while (!open_.load()) {
-        if (connection.stopping())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    return true;
-}
-
-Handler gatedHandler(std::shared_ptr<Gate> gate, Handler inner)
-{
-    return [gate = std::move(gate), inner = std::move(inner)](Connection &c) {
-        if (gate->wait(c))
-            inner(c);
+    return [open = std::move(open), inner = std::move(inner)](Connection &c) {
+        while (!open->load()) {
+            if (c.stopping())
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        }
+        inner(c);
     };
 }
 
 Handler tricklingHandler()
 {
     return [](Connection &c) {
-        if (!c.sendAll("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"))
-            return;
-        // Far below what fills a read buffer, far above any read timeout.
-        while (c.sendAll(std::string_view("\xff", 1)))
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (c.sendAll("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"))
+            while (c.sendAll(std::string_view("\xff", 1)))
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
     };
-}
-
-void TitleBoard::set(std::string title)
-{
-    std::lock_guard lock(mutex_);
-    title_ = std::move(title);
-}
-
-std::string TitleBoard::get() const
-{
-    std::lock_guard lock(mutex_);
-    return title_;
 }
 
 std::function<std::string(std::size_t)> boardTitles(std::shared_ptr<TitleBoard> board)
 {
-    return [board = std::move(board)](std::size_t) { return "StreamTitle='" + board->get() + "';StreamUrl='';"; };
+    return [board = std::move(board)](std::size_t) {
+        std::lock_guard lock(board->mutex);
+        return "StreamTitle='" + board->title + "';StreamUrl='';";
+    };
 }
 
 TempDir::TempDir()

@@ -80,34 +80,16 @@ Handler redirectHandler(std::string location, int code = 302);
 Handler rawHandler(std::string bytes);  // sent as is, then the connection closes
 Handler silentHandler();                // reads the request, never answers
 
-// Holds requests back until it is opened; lets a test act while a client
-// waits for its answer.
-class Gate {
-public:
-    void open();
-    // True once opened; false when the server stops first.
-    bool wait(const Connection &connection) const;
-
-private:
-    std::atomic<bool> open_{false};
-};
-Handler gatedHandler(std::shared_ptr<Gate> gate, Handler inner);
-
-// Answers with a status line and headers, then one byte at a time, slowly and
-// for as long as the client stays: a station that keeps a reader busy without
-// ever letting a timeout strike.
+// Holds each request back until `open` turns true (a test acts meanwhile).
+Handler gatedHandler(std::shared_ptr<const std::atomic<bool>> open, Handler inner);
+// Headers, then one byte now and then for as long as the client stays: a
+// station that keeps a reader busy without ever letting a timeout strike.
 Handler tricklingHandler();
 
-// A title a test changes while the station streams.
-class TitleBoard {
-public:
-    explicit TitleBoard(std::string title) : title_(std::move(title)) {}
-    void set(std::string title);
-    std::string get() const;
-
-private:
-    mutable std::mutex mutex_;
-    std::string title_;
+// A title the test changes while the station streams.
+struct TitleBoard {
+    std::mutex mutex;
+    std::string title;
 };
 // "StreamTitle='<the board's title now>';StreamUrl='';" for every block.
 std::function<std::string(std::size_t)> boardTitles(std::shared_ptr<TitleBoard> board);
