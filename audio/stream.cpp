@@ -60,10 +60,12 @@ std::unique_ptr<Stream> Stream::openFile(const std::string &path, MediaSource::K
     return stream;
 }
 
-std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate)
+std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate,
+                                        std::shared_ptr<const std::atomic<bool>> cancel, int timeoutMs)
 {
     std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kUrlBufferSeconds, outputRate)));
-    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_);
+    stream->cancel_ = std::move(cancel);
+    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_, stream->cancel_.get(), timeoutMs);
     if (!stream->net_)
         return nullptr;
     {
@@ -74,6 +76,9 @@ std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlayl
     Stream *raw = stream.get();
     auto source = MediaSource::openExternal(stream->net_->format(), [raw] { raw->pollMeta(); });
     if (!source || !stream->setUp(std::move(source)) || !stream->waitForPrebuffer())
+        return nullptr;
+    // An interrupted read ends the prebuffering early, with data or not.
+    if (stream->cancel_ && stream->cancel_->load())
         return nullptr;
     return stream;
 }

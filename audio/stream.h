@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "mediasource.h"
+#include "netinput.h"
 #include "peakingband.h"
 #include "ringbuffer.h"
 
@@ -20,8 +21,6 @@ struct SwrContext;
 
 namespace audio {
 
-class NetInput;
-
 // One playable stream: a decoder thread fills a small ring buffer with
 // frames at the output rate, the output callback drains it. Byte positions
 // count 16-bit samples at the source's own rate and channel count.
@@ -31,9 +30,11 @@ public:
 
     static std::unique_ptr<Stream> openFile(const std::string &path, MediaSource::Kind kind, Handle handle,
                                             int outputRate);
-    // Blocks until the stream has data to play or has failed.
+    // Blocks until the stream has data to play or has failed; gives up at
+    // once when `cancel` turns true.
     static std::unique_ptr<Stream> openUrl(const std::string &url, bool followPlaylists, Handle handle,
-                                           int outputRate);
+                                           int outputRate, std::shared_ptr<const std::atomic<bool>> cancel = {},
+                                           int timeoutMs = NetInput::kDefaultTimeoutMs);
     ~Stream();
     Stream(const Stream &) = delete;
     Stream &operator=(const Stream &) = delete;
@@ -96,6 +97,7 @@ private:
     const int outputRate_;
     const std::size_t ringFrames_;
     std::atomic<bool> abort_{false};
+    std::shared_ptr<const std::atomic<bool>> cancel_;  // the opener's; net_ reads it
     std::unique_ptr<NetInput> net_;       // declared before source_: the source reads through it
     std::unique_ptr<MediaSource> source_;
     std::unique_ptr<RingBuffer> ring_;

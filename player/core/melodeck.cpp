@@ -16,6 +16,7 @@
 #include "tabcontrol.h"
 #include "timage.h"
 #include "usermessages.h"
+#include "webradio.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -72,6 +73,8 @@ void Melodeck::connectEvents()
     keyboard_ = std::make_unique<TKeyboardControl>(*this);
     connect(&key_monitor, &QTimer::timeout, this, &Melodeck::key_monitorTimer);
     connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
+    connect(radio_add, &QPushButton::clicked, this, &Melodeck::radio_addClick);
+    connect(radio_sub, &QPushButton::clicked, this, &Melodeck::radio_subClick);
 }
 
 bool Melodeck::FormCreate()
@@ -143,6 +146,9 @@ bool Melodeck::FormCreate()
     if (playlist.count() > 0)
         playSong(0, false);
 
+    step(u"radio"_s);
+    radioSetup();
+
     step(u"deferredTimer"_s);
     load_songlist_timer.start();
     return true;
@@ -177,6 +183,10 @@ void Melodeck::FormClose()
     key_monitor.stop();
     load_songlist_timer.stop();
     title_refresh.stop();
+    // A refresh still probing is abandoned before the lists and the audio
+    // library go.
+    if (webRadio_)
+        webRadio_->stopRefresh();
 
     if (button_stop->isEnabled()) {
         engine_.channelStop(currentStream);
@@ -308,7 +318,8 @@ void Melodeck::sortByColumn(int column)
 
 void Melodeck::page_controlChange()
 {
-    if (radio_add->isVisible()) {
+    // Hidden, not invisible: the window itself may not be shown yet.
+    if (!radio_add->isHidden()) {
         radio_add->hide();
         radio_sub->hide();
     }
@@ -320,6 +331,8 @@ void Melodeck::page_controlChange()
         showList(radiolist);
         radio_add->show();
         radio_sub->show();
+        if (webRadio_)
+            webRadio_->refreshRadioList();
         break;
     case Page::Searchlist:
         showList(searchlist);

@@ -44,6 +44,7 @@ class TPlayOrder;
 class TSongLists;
 class TSongTableModel;
 class TTabControl;
+class TWebRadio;
 
 // What the skin editor gets from the main window at start-up.
 struct TSkinEditorCallbacks
@@ -135,6 +136,12 @@ public:
     void azVisTimerTimer();
     TEqualizer &equalizer() const { return *equalizer_; }
     TAzVis &spectrum() const { return *spectrum_; }
+
+    // Web radio (melodeck_radio.cpp).
+    void radioSetup();
+    void radio_addClick();
+    void radio_subClick();
+    TWebRadio *webRadio() const { return webRadio_.get(); }
 
     // The shared state.
     TFileInfos musiclist;
@@ -244,6 +251,7 @@ private:
     TSongSearch songSearch_;
     std::unique_ptr<TEqualizer> equalizer_;
     std::unique_ptr<TAzVis> spectrum_;
+    std::unique_ptr<TWebRadio> webRadio_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

@@ -161,6 +161,16 @@ TEST_F(EngineUrl, DeadOrRefusedStationsGiveNoHandle)
     EXPECT_EQ(engine_.streamCreateUrl(server_.url("/missing"), 0, audio::kStreamStatus), 0u);
 }
 
+TEST_F(EngineUrl, ATricklingStationIsGivenUpAfterTwiceTheNetTimeout)
+{
+    server_.route("/trickle", radiotest::tricklingHandler());
+    EXPECT_FALSE(engine_.setConfig(audio::Config::NetTimeout, 0));
+    // Each byte comes well within the read timeout; the opening as a whole
+    // runs out all the same.
+    ASSERT_TRUE(engine_.setConfig(audio::Config::NetTimeout, 400));
+    EXPECT_EQ(engine_.streamCreateUrl(server_.url("/trickle"), 0, audio::kStreamStatus), 0u);
+}
+
 TEST_F(EngineUrl, PlaylistIsFollowedWhenAsked)
 {
     server_.route("/radio", radiotest::icyStreamHandler(station()));

@@ -6,12 +6,13 @@
 #include "forms/tautotag_form.h"
 #include "forms/tbase_form.h"
 #include "tequalizer_form.h"
-#include "forms/tradio_form.h"
+#include "webradio_form.h"
 #include "forms/tskin_editor_form.h"
 #include "defaultskin.h"
 #include "melodeck.h"
 #include "tabcontrol.h"
 #include "timage.h"
+#include "webradio_form.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>

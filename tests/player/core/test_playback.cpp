@@ -233,7 +233,7 @@ TEST_F(PlaybackTest, ArchiveMembersPlayFromTheScratchFile)
     EXPECT_EQ(messages(), (QStringList{u"message File Error: Cannot play the demanded file."_s}));
 }
 
-TEST_F(PlaybackTest, ARadioRowFailsWithItsOwnMessageUntilWebRadioExists)
+TEST_F(PlaybackTest, AnUnreachableRadioRowFailsWithItsOwnMessage)
 {
     start();
     window_->playlist.appendRow(QString(), u"http://127.0.0.1:9/stream"_s, u"Station"_s, u"Radio"_s, u"x"_s);
