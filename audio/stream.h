@@ -58,6 +58,8 @@ public:
     bool setFxParams(Handle fx, const ParamEq &params);
 
     void addMetaSync(Handle sync, SyncProc proc);
+    // Runs on the decoder thread once the output has taken the last frame.
+    void addEndSync(Handle sync, SyncProc proc);
     std::optional<std::string> tags(TagType type) const;
 
     // Output side, called from the audio callback only: adds this stream's
@@ -88,6 +90,7 @@ private:
     bool pushAll(const std::vector<float> &frames);
     void pollMeta();
     bool waitForPrebuffer();
+    void reportEnd();
     std::int64_t heardOutputFrames() const;
     std::int64_t sourceFrames(std::int64_t outputFrames) const;
     void publishPosition(std::int64_t consumed, std::int64_t chunk);
@@ -113,6 +116,10 @@ private:
     std::atomic<bool> seekPending_{false};
     std::atomic<bool> ended_{false};  // the decoder has delivered its last frame
     std::atomic<bool> failed_{false};
+    // The output found the ring dry after the decoder's last frame; the end
+    // syncs have run for it. Both are cleared by a seek.
+    std::atomic<bool> drained_{false};
+    bool endReported_ = false;  // decoder thread only
 
     // Position: what the output has taken since the last seek, and when it
     // took its latest chunk. Written under mix_ (callback or seek), read
@@ -136,6 +143,7 @@ private:
     std::string icyTags_;
     std::string meta_;
     std::vector<std::pair<Handle, SyncProc>> syncs_;
+    std::vector<std::pair<Handle, SyncProc>> endSyncs_;
 
     std::thread worker_;
 };
