@@ -140,6 +140,7 @@ void Stream::play(bool restart)
 {
     if (restart && source_->seekable())
         setPositionBytes(0);
+    pausedAt_.store(-1);
     playing_.store(true);
     wake_.notify_all();
 }
@@ -147,6 +148,12 @@ void Stream::play(bool restart)
 void Stream::pause()
 {
     playing_.store(false);
+    // Once a running callback is done no frame goes out; the position stays
+    // where the listener heard the pause, not a buffer later.
+    std::lock_guard lock(mix_);
+    if (playing_.load())
+        return;  // played again meanwhile
+    pausedAt_.store(heardOutputFrames());
 }
 
 bool Stream::active() const
@@ -216,6 +223,8 @@ void Stream::publishPosition(std::int64_t consumed, std::int64_t chunk)
 
 std::int64_t Stream::heardOutputFrames() const
 {
+    if (const std::int64_t paused = pausedAt_.load(); paused >= 0)
+        return paused;
     std::int64_t consumed = 0, chunk = 0, at = 0;
     for (;;) {
         const std::uint32_t before = sequence_.load(std::memory_order_acquire);
@@ -362,6 +371,7 @@ void Stream::applySeek()
         ring_->clear();
         base_.store(source_->position());
         publishPosition(0, 0);
+        pausedAt_.store(-1);
         ended_.store(false);
         drained_.store(false);
     }

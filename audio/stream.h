@@ -72,6 +72,12 @@ public:
     // Stops a pending network read at once; the stream is about to go.
     void abort();
 
+    // Frames decoded and waiting for the output, and whether the decoder has
+    // delivered its last frame (or given up): lets an offline renderer wait
+    // for the decoder as a sound card never would.
+    std::size_t bufferedFrames() const { return ring_->availableFrames(); }
+    bool decodingDone() const { return ended_.load() || failed_.load(); }
+
 private:
     struct FxSlot {
         Handle handle;
@@ -130,6 +136,7 @@ private:
     std::atomic<std::int64_t> consumed_{0};
     std::atomic<std::int64_t> chunk_{0};
     std::atomic<std::int64_t> chunkTime_{0};  // steady clock, nanoseconds
+    std::atomic<std::int64_t> pausedAt_{-1};  // output frames heard at the pause; -1 unless paused
     std::vector<float> scratch_;
 
     std::array<std::atomic<float>, kHistory> history_{};

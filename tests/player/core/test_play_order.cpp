@@ -19,6 +19,7 @@
 #include <set>
 
 using namespace Qt::StringLiterals;
+using playtest::kStateWaitMs;
 using playtest::PlayFixture;
 
 namespace {
@@ -70,7 +71,7 @@ TEST_F(PlayOrderTest, TheNextRowFollowsAndStopPlaylistStopsTheLastSongRewound)
     threeSongs();
     window_->playSong(1, true);
     ASSERT_TRUE(waitForRow(2));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
     EXPECT_EQ(window_->currentIndex, 2);
     EXPECT_EQ(position(), 0);
     EXPECT_FALSE(window_->play_monitor.isActive());
@@ -108,7 +109,7 @@ TEST_F(PlayOrderTest, TheEndOfAFileStreamIsHandledAtOnceWithoutTheMonitor)
         ASSERT_TRUE(waitForRow(1));
         EXPECT_NE(window_->currentStream, first);
         // The last row ends the same way: "Stop Playlist" stops it.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, 8000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
         EXPECT_EQ(window_->currentIndex, 1);
         EXPECT_TRUE(messages().isEmpty());
     }
@@ -121,12 +122,12 @@ TEST_F(PlayOrderTest, RepeatPlaylistStartsRowZeroAndTheGridFollowsOnlyOnThePlayl
     window_->after_playlist_repeat->trigger();
     window_->playSong(2, true);
     showPage(Page::Musiclist);
-    ASSERT_TRUE(waitForRow(0, 5000));
+    ASSERT_TRUE(waitForRow(0));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
     EXPECT_EQ(window_->currentList, &window_->musiclist);
 
     window_->playSong(2, true);
-    ASSERT_TRUE(waitForRow(0, 5000));
+    ASSERT_TRUE(waitForRow(0));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
     EXPECT_EQ(window_->songlist_grid->selectionModel()->selectedRows().value(0).row(), 0);
 }
@@ -139,7 +140,7 @@ TEST_F(PlayOrderTest, ShutdownAtTheEndAsksLogindAndPlaysNothingMore)
     window_->playSong(2, true);
     // The private bus address leads nowhere: the request fails quietly, and
     // the ended state stays as it was.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, kStateWaitMs));
     QTest::qWait(300);
     EXPECT_EQ(window_->currentIndex, 2);
     EXPECT_TRUE(playing());
@@ -158,7 +159,7 @@ TEST_F(PlayOrderTest, RandomModeKeepsPickingAndOneSongRepeatsItself)
     ASSERT_TRUE(playing());
     const audio::Handle first = window_->currentStream;
     // At its end the same song starts again, as a new stream.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, kStateWaitMs));
     EXPECT_EQ(window_->currentIndex, 0);
     EXPECT_TRUE(window_->randomMode);
 
