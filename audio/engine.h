@@ -15,8 +15,8 @@ constexpr std::uint32_t kStreamStatus = 0x800000;  // flag of URL streams
 
 enum class Active { Stopped = 0, Playing = 1 };
 enum class TagType { Icy = 3, Http = 4, Meta = 5 };
-// End: a file stream has handed its last sample to the output (once per
-// run to the end; a seek or rewind arms it again). Meta: new stream metadata.
+// End: a stream has handed its last sample to the output (once per run to
+// the end; a seek or rewind arms it again). Meta: new stream metadata.
 enum class SyncType { End = 2, Meta = 4 };
 enum class FxType { ParamEq = 7 };
 enum class Config { NetPlaylist = 21 };

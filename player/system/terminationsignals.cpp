@@ -40,6 +40,9 @@ TTerminationSignals::TTerminationSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     active_ = true;
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        // A signal the starter chose to ignore (nohup) stays ignored.
+        if (::sigaction(kSignals[i], nullptr, &previous_[i]) == 0 && previous_[i].sa_handler == SIG_IGN)
+            continue;
         installed_[i] = ::sigaction(kSignals[i], &action, &previous_[i]) == 0;
         active_ = active_ && installed_[i];
     }

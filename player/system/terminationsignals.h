@@ -5,7 +5,8 @@
 // the way its close button does, so the stream is freed and the scratch file
 // deleted. The handlers only write the signal's number to a pipe; a socket
 // notifier reads it on the user-interface thread. After the first signal the
-// previous handlers are back, so a second one ends a close that hangs.
+// previous handlers are back, so a second one ends a close that hangs. A
+// signal that was ignored at start (nohup) stays ignored.
 
 #include <QObject>
 
