@@ -73,18 +73,30 @@ Fixture &fixture()
     return instance;
 }
 
-void BM_ListArchive200(benchmark::State &state)
+// Lists the archive once per iteration; false (and the benchmark skipped)
+// when the library is missing or rows were lost.
+bool listRepeatedly(benchmark::State &state, const QString &path, int expectedRows)
 {
     Fixture &f = fixture();
     if (!f.unrar->archiveLibraryLoaded()) {
         state.SkipWithError("libarchive not loaded");
-        return;
+        return false;
     }
     int rows = 0;
     for (auto _ : state)
-        rows = f.unrar->listArchive(f.archivePath).count();
-    if (rows != kMemberCount)
+        rows = f.unrar->listArchive(path).count();
+    if (rows != expectedRows) {
         state.SkipWithError("listing lost members");
+        return false;
+    }
+    return true;
+}
+
+void BM_ListArchive200(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    if (!listRepeatedly(state, f.archivePath, kMemberCount))
+        return;
     state.SetBytesProcessed(state.iterations() * f.archiveBytes);
     state.counters["members/s"] = benchmark::Counter(
         static_cast<double>(state.iterations() * kMemberCount), benchmark::Counter::kIsRate);
@@ -96,16 +108,8 @@ void BM_ListArchive200(benchmark::State &state)
 void BM_ListArchiveOneLargeMember(benchmark::State &state)
 {
     Fixture &f = fixture();
-    if (!f.unrar->archiveLibraryLoaded()) {
-        state.SkipWithError("libarchive not loaded");
-        return;
-    }
-    int rows = 0;
-    for (auto _ : state)
-        rows = f.unrar->listArchive(f.largePath).count();
-    if (rows != 3)
-        state.SkipWithError("listing lost members");
-    state.counters["scratch KiB"] = static_cast<double>(QFileInfo(f.unrar->scratchFile()).size()) / 1024.0;
+    if (listRepeatedly(state, f.largePath, 3))
+        state.counters["scratch KiB"] = static_cast<double>(QFileInfo(f.unrar->scratchFile()).size()) / 1024.0;
 }
 
 void BM_ExtractLastMember(benchmark::State &state)

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "fixtures/mediafiles.h"
+#include "fixtures/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <algorithm>
@@ -23,6 +23,7 @@
 using audio::Active;
 using audio::Engine;
 using audiotest::Format;
+using audiotest::waitUntil;
 using namespace std::chrono_literals;
 
 namespace {
@@ -139,19 +140,6 @@ TEST_F(EngineTest, MonoAndOtherRatesKeepTheirOwnByteFormat)
     EXPECT_EQ(engine_.channelGetLength(mono), 2 * 22050 * 2);
     EXPECT_DOUBLE_EQ(engine_.channelBytes2Seconds(mono, 22050 * 2), 1.0);
     EXPECT_EQ(engine_.channelSeconds2Bytes(mono, 0.5), 11025 * 2);
-}
-
-// Polls until the condition holds; false when it never did. The limit is
-// only there so that a broken build ends: a busy machine merely waits longer.
-bool waitUntil(const std::function<bool()> &condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
 }
 
 // Wall-clock seconds since a moment: what was heard since then can trail it

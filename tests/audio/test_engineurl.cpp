@@ -4,17 +4,18 @@
 
 #include "engine.h"
 #include "fixtures/mediafiles.h"
+#include "fixtures/wait.h"
 #include "support/loopbackserver.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
 
+using audiotest::waitUntil;
 using namespace std::chrono_literals;
 
 namespace {
@@ -49,17 +50,6 @@ protected:
     }
 
     double seconds(audio::Handle h) { return engine_.channelBytes2Seconds(h, engine_.channelGetPosition(h)); }
-    // Polls until the condition holds; the limit only ends a broken build.
-    static bool waitUntil(const std::function<bool()> &condition)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(2ms);
-        }
-        return true;
-    }
 
     static inline radiotest::TempDir *dir_ = nullptr;
     static inline std::string *mp3_ = nullptr;
