@@ -8,8 +8,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -219,37 +217,6 @@ TEST_F(EngineTest, PositionStopsAtTheEndOfTheSong)
     ASSERT_TRUE(engine_.channelPlay(h, true));
     EXPECT_EQ(engine_.channelIsActive(h), Active::Playing);
     EXPECT_LE(seconds(h), restarted.seconds() + kRounding);
-}
-
-TEST_F(EngineTest, EndSyncReportsTheLastSampleOnceForEachRunToTheEnd)
-{
-    const auto h = open(audiotest::writeChirp(dir_, "short", Format::Wav, 0.3));
-    ASSERT_NE(h, 0u);
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<Active> reports;  // the stream's state at each report
-    const auto sync = engine_.channelSetSync(h, audio::SyncType::End, 0, [&](audio::Handle, audio::Handle channel) {
-        const Active state = engine_.channelIsActive(channel);
-        std::lock_guard lock(mutex);
-        reports.push_back(state);
-        changed.notify_all();
-    });
-    ASSERT_NE(sync, 0u);
-    const auto waitForReports = [&](std::size_t count) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, 20s, [&] { return reports.size() >= count; });
-    };
-
-    // Played to the end: one report, when the stream counts as stopped.
-    ASSERT_TRUE(engine_.channelPlay(h, true));
-    ASSERT_TRUE(waitForReports(1));
-    // Rewound, it ends again and reports again; a seek near the end too.
-    ASSERT_TRUE(engine_.channelPlay(h, true));
-    ASSERT_TRUE(waitForReports(2));
-    ASSERT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, 0.2)));
-    ASSERT_TRUE(waitForReports(3));
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(reports, std::vector<Active>(3, Active::Stopped));
 }
 
 TEST_F(EngineTest, EveryFormatOpensAndReportsItsLength)

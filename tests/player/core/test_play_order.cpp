@@ -111,6 +111,11 @@ TEST_F(PlayOrderTest, TheEndOfAFileStreamIsHandledAtOnceWithoutTheMonitor)
         // The last row ends the same way: "Stop Playlist" stops it.
         ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
         EXPECT_EQ(window_->currentIndex, 1);
+        // Rewound by the stop and played again, it reports its end again.
+        window_->button_playpause->click();
+        ASSERT_TRUE(playing());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
+        EXPECT_EQ(window_->currentIndex, 1);
         EXPECT_TRUE(messages().isEmpty());
     }
 }
