@@ -280,7 +280,7 @@ std::optional<std::string> Engine::channelGetTags(Handle channel, TagType type) 
 
 Handle Engine::channelSetSync(Handle channel, SyncType type, std::uint64_t, SyncProc proc)
 {
-    if (type != SyncType::Meta || !proc)
+    if ((type != SyncType::Meta && type != SyncType::End) || !proc)
         return 0;
     const auto stream = impl_->stream(channel);
     if (!stream)
@@ -291,7 +291,10 @@ Handle Engine::channelSetSync(Handle channel, SyncType type, std::uint64_t, Sync
         sync = impl_->nextHandle();
         impl_->syncs.emplace(sync, channel);
     }
-    stream->addMetaSync(sync, std::move(proc));
+    if (type == SyncType::End)
+        stream->addEndSync(sync, std::move(proc));
+    else
+        stream->addMetaSync(sync, std::move(proc));
     return sync;
 }
 

@@ -16,7 +16,9 @@ constexpr std::uint32_t kStreamStatus = 0x800000;  // flag of URL streams
 
 enum class Active { Stopped = 0, Playing = 1 };
 enum class TagType { Icy = 3, Http = 4, Meta = 5 };
-enum class SyncType { Meta = 4 };
+// End: a stream has handed its last sample to the output (once per run to
+// the end; a seek or rewind arms it again). Meta: new stream metadata.
+enum class SyncType { End = 2, Meta = 4 };
 enum class FxType { ParamEq = 7 };
 // NetTimeout: milliseconds a URL stream waits for a connection or for data.
 enum class Config { NetTimeout = 11, NetPlaylist = 21 };

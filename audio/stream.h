@@ -59,6 +59,8 @@ public:
     bool setFxParams(Handle fx, const ParamEq &params);
 
     void addMetaSync(Handle sync, SyncProc proc);
+    // Runs on the decoder thread once the output has taken the last frame.
+    void addEndSync(Handle sync, SyncProc proc);
     std::optional<std::string> tags(TagType type) const;
 
     // Output side, called from the audio callback only: adds this stream's
@@ -70,6 +72,12 @@ public:
 
     // Stops a pending network read at once; the stream is about to go.
     void abort();
+
+    // Frames decoded and waiting for the output, and whether the decoder has
+    // delivered its last frame (or given up): lets an offline renderer wait
+    // for the decoder as a sound card never would.
+    std::size_t bufferedFrames() const { return ring_->availableFrames(); }
+    bool decodingDone() const { return ended_.load() || failed_.load(); }
 
 private:
     struct FxSlot {
@@ -89,6 +97,7 @@ private:
     bool pushAll(const std::vector<float> &frames);
     void pollMeta();
     bool waitForPrebuffer();
+    void reportEnd();
     std::int64_t heardOutputFrames() const;
     std::int64_t sourceFrames(std::int64_t outputFrames) const;
     void publishPosition(std::int64_t consumed, std::int64_t chunk);
@@ -115,6 +124,10 @@ private:
     std::atomic<bool> seekPending_{false};
     std::atomic<bool> ended_{false};  // the decoder has delivered its last frame
     std::atomic<bool> failed_{false};
+    // The output found the ring dry after the decoder's last frame; the end
+    // syncs have run for it. Both are cleared by a seek.
+    std::atomic<bool> drained_{false};
+    bool endReported_ = false;  // decoder thread only
 
     // Position: what the output has taken since the last seek, and when it
     // took its latest chunk. Written under mix_ (callback or seek), read
@@ -125,6 +138,7 @@ private:
     std::atomic<std::int64_t> consumed_{0};
     std::atomic<std::int64_t> chunk_{0};
     std::atomic<std::int64_t> chunkTime_{0};  // steady clock, nanoseconds
+    std::atomic<std::int64_t> pausedAt_{-1};  // output frames heard at the pause; -1 unless paused
     std::vector<float> scratch_;
 
     std::array<std::atomic<float>, kHistory> history_{};
@@ -138,6 +152,7 @@ private:
     std::string icyTags_;
     std::string meta_;
     std::vector<std::pair<Handle, SyncProc>> syncs_;
+    std::vector<std::pair<Handle, SyncProc>> endSyncs_;
 
     std::thread worker_;
 };

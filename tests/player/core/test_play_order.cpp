@@ -4,6 +4,7 @@
 
 #include "defaultskin.h"
 #include "playorder.h"
+#include "rar4writer.h"
 #include "songlists.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
@@ -14,9 +15,11 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <chrono>
 #include <set>
 
 using namespace Qt::StringLiterals;
+using playtest::kStateWaitMs;
 using playtest::PlayFixture;
 
 namespace {
@@ -68,10 +71,53 @@ TEST_F(PlayOrderTest, TheNextRowFollowsAndStopPlaylistStopsTheLastSongRewound)
     threeSongs();
     window_->playSong(1, true);
     ASSERT_TRUE(waitForRow(2));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
     EXPECT_EQ(window_->currentIndex, 2);
     EXPECT_EQ(position(), 0);
     EXPECT_FALSE(window_->play_monitor.isActive());
+}
+
+TEST_F(PlayOrderTest, TheEndOfAFileStreamIsHandledAtOnceWithoutTheMonitor)
+{
+    start();
+    // The monitor is there but never ticks: only the audio library's end
+    // report can move the playlist on, for every kind of file stream.
+    window_->play_monitor.setInterval(std::chrono::hours(1));
+    const QString wav = song(u"member.wav"_s, 0.5);
+    QFile member(wav);
+    ASSERT_TRUE(member.open(QIODevice::ReadOnly));
+    const QString archive = home() + u"pair.rar"_s;
+    ASSERT_TRUE(testsupport::writeRar4(archive, {{"a.wav", member.readAll()}, {"b.wav", member.readAll()}}));
+    const struct
+    {
+        QString first;
+        QString second;
+        QString archive;
+    } pairs[] = {
+        {song(u"w1.wav"_s, 0.5), song(u"w2.wav"_s, 0.5), {}},
+        {song(u"m1.mp3"_s, 0.5), song(u"m2.mp3"_s, 0.5), {}},
+        {u"a.wav"_s, u"a.wav"_s, archive},
+    };
+    for (const auto &pair : pairs) {
+        SCOPED_TRACE(pair.first.toStdString());
+        window_->playlist.clear();
+        addRow(window_->playlist, pair.first, u"first"_s, pair.archive);
+        addRow(window_->playlist, pair.second, u"second"_s, pair.archive);
+        window_->playSong(0, true);
+        ASSERT_TRUE(playing());
+        const audio::Handle first = window_->currentStream;
+        ASSERT_TRUE(waitForRow(1));
+        EXPECT_NE(window_->currentStream, first);
+        // The last row ends the same way: "Stop Playlist" stops it.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
+        EXPECT_EQ(window_->currentIndex, 1);
+        // Rewound by the stop and played again, it reports its end again.
+        window_->button_playpause->click();
+        ASSERT_TRUE(playing());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
+        EXPECT_EQ(window_->currentIndex, 1);
+        EXPECT_TRUE(messages().isEmpty());
+    }
 }
 
 TEST_F(PlayOrderTest, RepeatPlaylistStartsRowZeroAndTheGridFollowsOnlyOnThePlaylistTab)
@@ -81,12 +127,12 @@ TEST_F(PlayOrderTest, RepeatPlaylistStartsRowZeroAndTheGridFollowsOnlyOnThePlayl
     window_->after_playlist_repeat->trigger();
     window_->playSong(2, true);
     showPage(Page::Musiclist);
-    ASSERT_TRUE(waitForRow(0, 5000));
+    ASSERT_TRUE(waitForRow(0));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
     EXPECT_EQ(window_->currentList, &window_->musiclist);
 
     window_->playSong(2, true);
-    ASSERT_TRUE(waitForRow(0, 5000));
+    ASSERT_TRUE(waitForRow(0));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
     EXPECT_EQ(window_->songlist_grid->selectionModel()->selectedRows().value(0).row(), 0);
 }
@@ -99,7 +145,7 @@ TEST_F(PlayOrderTest, ShutdownAtTheEndAsksLogindAndPlaysNothingMore)
     window_->playSong(2, true);
     // The private bus address leads nowhere: the request fails quietly, and
     // the ended state stays as it was.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, kStateWaitMs));
     QTest::qWait(300);
     EXPECT_EQ(window_->currentIndex, 2);
     EXPECT_TRUE(playing());
@@ -118,7 +164,7 @@ TEST_F(PlayOrderTest, RandomModeKeepsPickingAndOneSongRepeatsItself)
     ASSERT_TRUE(playing());
     const audio::Handle first = window_->currentStream;
     // At its end the same song starts again, as a new stream.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, kStateWaitMs));
     EXPECT_EQ(window_->currentIndex, 0);
     EXPECT_TRUE(window_->randomMode);
 

@@ -264,7 +264,7 @@ TEST_F(ScanWindowTest, WhileAScanRunsASecondRefreshIsIgnoredDropsWaitAndCloseWai
     EXPECT_FALSE(window_->libraryScan().busy());
     EXPECT_TRUE(window_->button_refreshsonglist->isEnabled());
     // The close asked for meanwhile comes afterwards.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window_->lifecycleLog().contains(u"close"_s); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window_->lifecycleLog().contains(u"close"_s); }, 20000));
 }
 
 TEST_F(ScanWindowTest, DropsOnTheMusiclistAddFoldersAndSave)
