@@ -55,8 +55,9 @@ int main(int argc, char **argv)
         return 0;
 
     QApplication app(argc, argv);
+    // Only the name: a display name would be appended to every window title,
+    // and the main window's title is the playing song alone.
     QApplication::setApplicationName(Caption::WindowTitle);
-    QApplication::setApplicationDisplayName(Caption::WindowTitle);
 
     Melodeck window(arguments);
     if (!window.started())
