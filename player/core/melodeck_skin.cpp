@@ -58,6 +58,9 @@ void Melodeck::loadSkin(bool redraw)
         key_monitor.start();
     else
         key_monitor.stop();
+    // The new picture came without texts; the fields show the song again.
+    if (redraw)
+        showSongInfo(false);
     if (skin_.spectrumOn)
         azVisTimer.start();
     Image1->changed();

@@ -273,6 +273,27 @@ TEST_F(StartupTest, NewSkinFromTheEditorKeepsThePositionBarsRange)
     EXPECT_EQ(window_->positionBar()->maximum(), 75400);
 }
 
+TEST_F(StartupTest, ReloadingTheSkinWithRedrawDrawsTheSongFieldsOnTheNewPicture)
+{
+    writeSkin(settings_);
+    start();
+    window_->playlist.appendRow(u"/x.mp3"_s, {}, u"Somebody"_s, u"Something"_s, u"Somewhere"_s);
+    window_->currentArtist = u"Somebody"_s;
+    window_->currentTitle = u"Something"_s;
+    window_->currentAlbum = u"Somewhere"_s;
+    const QImage bare = defaultSkinPicture().convertToFormat(QImage::Format_RGB32);
+    for (const bool redraw : {false, true}) {
+        SCOPED_TRACE(redraw);
+        window_->loadSkin(redraw);
+        const QImage shown = window_->Image1->picture().convertToFormat(QImage::Format_RGB32);
+        // "nr", "interpret", "title" and "album"; the bars lie elsewhere.
+        for (int field = 0; field < 4; ++field) {
+            const QRect place = TSkinDisplay::fields()[static_cast<std::size_t>(field)].background;
+            EXPECT_EQ(shown.copy(place) != bare.copy(place), redraw) << field;
+        }
+    }
+}
+
 TEST_F(StartupTest, ForwardedCommandLineAppendsAndShowsThePlaylist)
 {
     writeSkin(settings_);
