@@ -122,10 +122,16 @@ bool Melodeck::FormCreate()
     step(u"commandLine"_s);
     addCommandLine();
 
-    currentList = &playlist;
-    gridModel_->setTable(currentList);
-    writeHeaders();
-    if (playlist.count() > 0)
+    // The tab strip and the grid agree from here on. They show the page the
+    // deferred start-up ends on: the playlist when songs came with the
+    // command line, else the library, still empty until that load fills it.
+    const bool songsGiven = playlist.count() > 0;
+    {
+        const QSignalBlocker quiet(page_control);
+        page_control->setCurrentIndex(songsGiven ? Page::Playlist : Page::Musiclist);
+    }
+    showList(songsGiven ? playlist : musiclist);
+    if (songsGiven)
         playSong(0, false);
 
     step(u"deferredTimer"_s);

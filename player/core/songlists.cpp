@@ -154,8 +154,12 @@ void TSongLists::songlist_gridDblClick()
     if (w_.page_control->currentIndex() == Page::Playlist) {
         w_.playSong(selected, true);
     } else if (w_.currentList->count() > 0 && selected >= 0 && selected < w_.currentList->count()) {
+        // The row is taken before the playlist is emptied, in case the
+        // shown list is the playlist itself.
+        TFileInfos chosen;
+        chosen.appendRowFrom(*w_.currentList, selected);
         w_.playlist.clear();
-        w_.playlist.appendRowFrom(*w_.currentList, selected);
+        w_.playlist.appendRowFrom(chosen, 0);
         w_.playSong(0, true);
     }
     w_.search_q->setFocus();
@@ -242,13 +246,15 @@ void TSongLists::page_controlMouseDown(Qt::MouseButton button, int x)
         return;
     if (tab == Page::Playlist) {
         w_.playlist.clear();
-        showList(*w_.currentList);
+        showList(w_.playlist);
         return;
     }
-    TFileInfos &source = *w_.currentList;
-    if (source.count() == 0)
+    // Counted once: appending the playlist to itself doubles it.
+    const TFileInfos &source = *w_.currentList;
+    const int rows = source.count();
+    if (rows == 0)
         return;
-    for (int row = 0; row < source.count(); ++row)
+    for (int row = 0; row < rows; ++row)
         w_.playlist.appendRowFrom(source, row);
     if (w_.button_stop->isEnabled()) {
         {
