@@ -1,6 +1,7 @@
 #include "songlists.h"
 
 #include "captions.h"
+#include "inputguard.h"
 #include "melodeck.h"
 #include "playback.h"
 #include "songtablemodel.h"
@@ -264,13 +265,34 @@ void TSongLists::page_controlMouseDown(Qt::MouseButton button, int x)
         w_.page_controlChange();
     } else {
         w_.randomMode = false;
-        w_.playSong(w_.playlist.count() - source.count(), true);
+        w_.playSong(w_.playlist.count() - rows, true);
     }
+}
+
+QWidget *TSongLists::controlOf(const QObject *watched) const
+{
+    QTableView *grid = w_.songlist_grid;
+    if (watched == grid->viewport() || watched == grid->horizontalHeader()->viewport())
+        return grid;
+    if (watched == w_.page_control)
+        return w_.page_control;
+    return nullptr;
 }
 
 bool TSongLists::eventFilter(QObject *watched, QEvent *event)
 {
     QTableView *grid = w_.songlist_grid;
+    if (!w_.inputGuard().allows(controlOf(watched))) {
+        // Qt drops the input of a disabled control after this; a held
+        // control handles it itself. Neither shows a stale hint.
+        dragFrom_ = -1;
+        dragging_ = false;
+        if (event->type() == QEvent::ToolTip && watched == grid->viewport()) {
+            QToolTip::hideText();
+            return true;
+        }
+        return false;
+    }
     if (watched == grid->horizontalHeader()->viewport()) {
         if (event->type() == QEvent::MouseButtonRelease) {
             const auto *mouse = static_cast<QMouseEvent *>(event);

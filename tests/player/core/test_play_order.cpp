@@ -3,6 +3,7 @@
 // header sorting, right clicks on rows and tabs, and playlist row dragging.
 
 #include "defaultskin.h"
+#include "inputguard.h"
 #include "playorder.h"
 #include "songlists.h"
 #include "tabcontrol.h"
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <functional>
 #include <set>
 
 using namespace Qt::StringLiterals;
@@ -298,6 +300,115 @@ TEST_F(GridTest, RightClicksOnTheActiveTabAppendTheListOrEmptyThePlaylist)
     EXPECT_EQ(window_->playlist.count(), 0);
     EXPECT_EQ(shownColumn(1), QStringList{QString()});
     EXPECT_TRUE(playing());
+}
+
+TEST_F(GridTest, TheTabStripNamesTheShownListFromStartUpOnAndTabClicksStaySound)
+{
+    writeFilter();
+    const QString given = song(u"given.mp3"_s, 3.0);
+    struct Case
+    {
+        QStringList arguments;
+        int page;
+        bool showsPlaylist;
+    };
+    // The page the deferred start-up will end on, from the first moment.
+    const Case cases[] = {{{}, Page::Musiclist, false}, {{given, given}, Page::Playlist, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.size());
+        window_.reset();
+        start(c.arguments);
+        EXPECT_EQ(window_->page_control->currentIndex(), c.page);
+        EXPECT_EQ(window_->currentList, c.showsPlaylist ? &window_->playlist : &window_->musiclist);
+    }
+    ASSERT_TRUE(playing());
+
+    // Even a grid showing the playlist under another tab cannot make the
+    // handlers loop or copy from an emptied list: the right click on the
+    // active tab doubles the playlist, a double click keeps the one song.
+    {
+        const QSignalBlocker quiet(window_->page_control);
+        window_->page_control->setCurrentIndex(Page::Musiclist);
+    }
+    rightClickTab(Page::Musiclist);
+    EXPECT_EQ(window_->playlist.filename, (QStringList{given, given, given, given}));
+    window_->playlist.title[1] = u"second"_s;
+    window_->showList(window_->playlist);
+    {
+        const QSignalBlocker quiet(window_->page_control);
+        window_->page_control->setCurrentIndex(Page::Musiclist);
+    }
+    doubleClickRow(2);
+    EXPECT_EQ(window_->playlist.title, QStringList{u"second"_s});
+    EXPECT_TRUE(window_->playlist.isConsistent());
+    EXPECT_TRUE(waitForRow(0));
+}
+
+TEST_F(GridTest, DisabledOrHeldControlsLeaveTheListsAlone)
+{
+    start();
+    const QString a = song(u"a.wav"_s, 3.0);
+    const QString b = song(u"b.wav"_s, 3.0);
+    auto reset = [&](int page) {
+        window_->button_stopClick();
+        for (TFileInfos *list : {&window_->musiclist, &window_->playlist}) {
+            list->clear();
+            list->sortFlags = 3;
+            addRow(*list, b, u"b"_s);
+            addRow(*list, a, u"a"_s);
+        }
+        window_->currentIndex = 0;
+        showPage(page);
+    };
+    auto drag = [this](int from, int to) {
+        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(from, 1));
+        QMouseEvent move(QEvent::MouseMove, cellCentre(to, 1), gridViewport()->mapToGlobal(cellCentre(to, 1)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(gridViewport(), &move);
+        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, cellCentre(to, 1));
+    };
+    struct Action
+    {
+        const char *name;
+        int page;
+        std::function<void()> act;
+    };
+    const Action actions[] = {
+        {"right click on a row", Page::Musiclist, [&] { rightClickRow(1); }},
+        {"double click on a row", Page::Musiclist, [&] { doubleClickRow(2); }},
+        {"right click on a playlist row", Page::Playlist, [&] { rightClickRow(1); }},
+        {"header click", Page::Playlist, [&] { clickHeader(1); }},
+        {"right click on the active tab", Page::Musiclist, [&] { rightClickTab(Page::Musiclist); }},
+        {"right click on the playlist tab", Page::Playlist, [&] { rightClickTab(Page::Playlist); }},
+        {"dragging a row", Page::Playlist, [&] { drag(1, 2); }},
+    };
+    auto state = [this] {
+        return QStringList{window_->musiclist.title.join(u','), window_->playlist.title.join(u','),
+                           QString::number(window_->playlist.sortFlags), QString::number(playing())};
+    };
+    TInputGuard &guard = window_->inputGuard();
+    for (const Action &action : actions) {
+        SCOPED_TRACE(action.name);
+        // As while a scan fills a table: the grid and the tabs are disabled.
+        reset(action.page);
+        const QStringList before = state();
+        window_->songlist_grid->setEnabled(false);
+        window_->page_control->setEnabled(false);
+        action.act();
+        EXPECT_EQ(state(), before);
+        window_->songlist_grid->setEnabled(true);
+        window_->page_control->setEnabled(true);
+        // As in tag mode, where the grid's cells take the mouse.
+        reset(action.page);
+        guard.setHold(TInputGuard::Hold::TagMode, true);
+        action.act();
+        guard.setHold(TInputGuard::Hold::TagMode, false);
+        EXPECT_EQ(state(), before);
+        // Allowed, the same action does change something.
+        reset(action.page);
+        action.act();
+        EXPECT_NE(state(), before);
+    }
 }
 
 TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
