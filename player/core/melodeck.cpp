@@ -142,14 +142,18 @@ bool Melodeck::FormCreate()
 void Melodeck::load_songlist_timerTimer()
 {
     load_songlist_timer.stop();
-    step(u"deferred"_s);
-    button_refreshsonglistClick(&load_songlist_timer);
-    search_q->setFocus();
-    if (playlist.count() > 0) {
-        const QSignalBlocker quiet(page_control);
-        page_control->setCurrentIndex(Page::Playlist);
-        page_controlChange();
-    }
+    // The stored library is loaded in every run: when a scan (a forwarded
+    // folder, the user's refresh) still runs, once it has ended.
+    libraryScan_->whenIdle([this] {
+        step(u"deferred"_s);
+        button_refreshsonglistClick(&load_songlist_timer);
+        search_q->setFocus();
+        if (playlist.count() > 0) {
+            const QSignalBlocker quiet(page_control);
+            page_control->setCurrentIndex(Page::Playlist);
+            page_controlChange();
+        }
+    });
 }
 
 void Melodeck::FormClose()
