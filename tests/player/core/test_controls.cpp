@@ -16,6 +16,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -24,6 +25,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
 
@@ -91,6 +95,84 @@ QString captionOf(QWidget *widget)
     if (auto *c = qobject_cast<QComboBox *>(widget))
         return c->currentText();
     return {};
+}
+
+// A caption, the width it takes in its control's font, and the width the
+// control's style leaves for it.
+struct CaptionFit
+{
+    QString what;
+    int needed;
+    int room;
+};
+
+QList<CaptionFit> captionFits(QWidget *control)
+{
+    QList<CaptionFit> fits;
+    const QStyle *style = control->style();
+    const QFontMetrics metrics(control->font());
+    auto add = [&](const QString &text, int room, int flags = Qt::TextShowMnemonic) {
+        if (!text.isEmpty())
+            fits.append({control->objectName() + u": "_s + text, metrics.size(flags, text).width(), room});
+    };
+    QStyleOptionButton button;
+    button.initFrom(control);
+    if (auto *radio = qobject_cast<QRadioButton *>(control)) {
+        // Beside the indicator and its spacing.
+        add(radio->text(), style->subElementRect(QStyle::SE_RadioButtonContents, &button, radio).width());
+    } else if (auto *check = qobject_cast<QCheckBox *>(control)) {
+        add(check->text(), style->subElementRect(QStyle::SE_CheckBoxContents, &button, check).width());
+    } else if (auto *push = qobject_cast<QPushButton *>(control)) {
+        // Inside the bevel, keeping the style's margin clear.
+        if (push->autoDefault())
+            button.features |= QStyleOptionButton::AutoDefaultButton;
+        add(push->text(), style->subElementRect(QStyle::SE_PushButtonContents, &button, push).width()
+                              - style->pixelMetric(QStyle::PM_ButtonMargin, &button, push));
+    } else if (auto *tool = qobject_cast<QToolButton *>(control)) {
+        const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, tool);
+        if (tool->toolButtonStyle() == Qt::ToolButtonIconOnly && !tool->icon().isNull())
+            fits.append({tool->objectName() + u": glyph"_s, tool->iconSize().width(), tool->width() - 2 * frame});
+        else
+            add(tool->text(), tool->width() - 2 * frame - style->pixelMetric(QStyle::PM_ButtonMargin));
+    } else if (auto *label = qobject_cast<QLabel *>(control)) {
+        const QRect inside = label->contentsRect().adjusted(label->margin(), 0, -label->margin(), 0);
+        if (label->wordWrap()) {
+            fits.append({label->objectName() + u": lines of "_s + label->text(),
+                         label->heightForWidth(label->width()), label->height()});
+        } else {
+            int indent = label->indent();
+            if (indent < 0 && label->frameWidth() > 0)
+                indent = metrics.horizontalAdvance(u'x') / 2;
+            const bool indented = indent > 0 && (label->alignment() & (Qt::AlignLeft | Qt::AlignRight));
+            // Without a buddy an ampersand shows as it stands.
+            add(label->text(), inside.width() - (indented ? indent : 0),
+                label->buddy() ? Qt::TextShowMnemonic : 0);
+        }
+    } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = combo->isEditable();
+        option.frame = combo->hasFrame();
+        // The style draws the text one pixel in from each side of the field.
+        const int room =
+            style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width() - 2;
+        for (int i = 0; i < combo->count(); ++i)
+            add(combo->itemText(i), room);
+    } else if (auto *tabs = qobject_cast<QTabBar *>(control)) {
+        const int padding = style->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, tabs);
+        for (int i = 0; i < tabs->count(); ++i)
+            add(tabs->tabText(i), tabs->tabRect(i).width() - padding);
+    } else if (auto *header = qobject_cast<QHeaderView *>(control)) {
+        const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        for (int i = 0; i < header->count(); ++i) {
+            // Any column may carry the one-character sort mark.
+            QString caption = header->model()->headerData(i, header->orientation()).toString();
+            if (!caption.endsWith(u'>') && !caption.endsWith(u'<'))
+                caption += u'>';
+            add(caption, header->sectionSize(i) - 2 * margin, 0);
+        }
+    }
+    return fits;
 }
 
 class ControlsTest : public WindowFixture
@@ -287,4 +369,28 @@ TEST_F(ControlsTest, DialogsAreCreatedInOrderWithTheirCaptionsAndSizes)
         EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
         EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), e.closeButton);
     }
+}
+
+TEST_F(ControlsTest, EveryCaptionOfEveryWindowFitsItsControl)
+{
+    const TDialogs dialogs = createDialogs(*window_);
+    const QList<QWidget *> windows{window_.get(), dialogs.skin_editor_form, dialogs.base_form, dialogs.radio_form,
+                                   dialogs.autotag_form, dialogs.equalizer_form};
+    int checked = 0;
+    for (QWidget *shownWindow : windows) {
+        SCOPED_TRACE(shownWindow->objectName().toStdString());
+        const QList<QWidget *> controls = shownWindow->findChildren<QWidget *>();
+        for (QWidget *control : controls) {
+            // Menus and file dialogs are windows of their own, sized by Qt.
+            if (control->window() != shownWindow)
+                continue;
+            for (const CaptionFit &fit : captionFits(control)) {
+                ++checked;
+                EXPECT_LE(fit.needed, fit.room) << fit.what.toStdString();
+            }
+        }
+    }
+    // The buttons, radio buttons, panel, tabs, drop-down items and headers
+    // of the main window and the labels and buttons of the directory dialog.
+    EXPECT_GE(checked, 40);
 }
