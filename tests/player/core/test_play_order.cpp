@@ -62,6 +62,15 @@ protected:
     {
         QTest::mouseClick(window_->page_control, Qt::RightButton, {}, QPoint(2 + page * 73 + 30, 10));
     }
+    void drag(int fromGridRow, int toGridRow)
+    {
+        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(fromGridRow, 1));
+        const QPoint to = cellCentre(toGridRow, 1);
+        QMouseEvent move(QEvent::MouseMove, to, gridViewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(gridViewport(), &move);
+        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, to);
+    }
 };
 
 TEST_F(PlayOrderTest, TheNextRowFollowsAndStopPlaylistStopsTheLastSongRewound)
@@ -360,13 +369,6 @@ TEST_F(GridTest, DisabledOrHeldControlsLeaveTheListsAlone)
         window_->currentIndex = 0;
         showPage(page);
     };
-    auto drag = [this](int from, int to) {
-        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(from, 1));
-        QMouseEvent move(QEvent::MouseMove, cellCentre(to, 1), gridViewport()->mapToGlobal(cellCentre(to, 1)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(gridViewport(), &move);
-        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, cellCentre(to, 1));
-    };
     struct Action
     {
         const char *name;
@@ -418,13 +420,6 @@ TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
         addRow(window_->playlist, u"/s"_s + QString::number(i), u"s"_s + QString::number(i));
     window_->currentIndex = 1;
     showPage(Page::Playlist);
-    auto drag = [this](int from, int to) {
-        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(from, 1));
-        QMouseEvent move(QEvent::MouseMove, cellCentre(to, 1), gridViewport()->mapToGlobal(cellCentre(to, 1)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(gridViewport(), &move);
-        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, cellCentre(to, 1));
-    };
     // The playing song itself, from grid row 2 to 5.
     drag(2, 5);
     EXPECT_EQ(window_->currentIndex, 4);
