@@ -1,6 +1,7 @@
 // The built program as real processes: the single instance, a missing audio
 // device and a screenshot of the real window under Xvfb.
 
+#include "mediafixtures.h"
 #include "options.h"
 
 #include <QDir>
@@ -58,33 +59,6 @@ bool waitForLine(const QString &path, const QString &prefix, int ms = kStartTime
         QThread::msleep(20);
     }
     return false;
-}
-
-// A short mono WAV file of silence, which the player opens like any song.
-bool writeSilentWav(const QString &path)
-{
-    constexpr quint32 kRate = 8000;
-    constexpr quint32 kDataBytes = kRate * 2; // one second of 16-bit samples
-    QByteArray wav;
-    auto put = [&wav](quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            wav.append(static_cast<char>((value >> (8 * i)) & 0xFF));
-    };
-    wav.append("RIFF");
-    put(36 + kDataBytes, 4);
-    wav.append("WAVEfmt ");
-    put(16, 4);
-    put(1, 2); // PCM
-    put(1, 2); // mono
-    put(kRate, 4);
-    put(kRate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    wav.append("data");
-    put(kDataBytes, 4);
-    wav.append(QByteArray(kDataBytes, '\0'));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
 }
 
 // One started melodeck process; killed when the test ends.
@@ -360,16 +334,13 @@ TEST_F(ProgramTest, WindowRendersUnderXvfbAt600By445)
     // A song handed over starts, and the title bar shows its title alone,
     // with nothing appended.
     const QString tone = home_.filePath(u"tone.wav"_s);
-    ASSERT_TRUE(writeSilentWav(tone));
+    ASSERT_TRUE(testsupport::writeWav(tone, 1.0));
     Program second(env_, logPath(u"x11-second"_s));
     second.start({tone});
     ASSERT_TRUE(second.finishes());
-    QString title;
+    auto title = [&] { return QString::fromUtf8(run(xdotool, {u"getwindowname"_s, window})).trimmed(); };
     clock.restart();
-    while (title != u"tone.wav"_s && clock.elapsed() < 10000) {
-        title = QString::fromUtf8(run(xdotool, {u"getwindowname"_s, window})).trimmed();
-        if (title != u"tone.wav"_s)
-            QThread::msleep(50);
-    }
-    EXPECT_EQ(title, u"tone.wav"_s);
+    while (title() != u"tone.wav"_s && clock.elapsed() < 10000)
+        QThread::msleep(50);
+    EXPECT_EQ(title(), u"tone.wav"_s);
 }

