@@ -2,8 +2,11 @@
 
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
+#include "azvis.h"
 #include "captions.h"
 #include "commandline.h"
+#include "equalizer.h"
+#include "keyboardcontrol.h"
 #include "libraryscan.h"
 #include "playback.h"
 #include "playorder.h"
@@ -38,6 +41,7 @@ Melodeck::Melodeck(const QStringList &arguments, QWidget *parent)
 {
     createControls();
     createPlayback();
+    createEffects();
     connectEvents();
     started_ = FormCreate();
 }
@@ -56,6 +60,7 @@ void Melodeck::connectEvents()
     connect(button_refreshsonglist, &QPushButton::clicked, this,
             [this] { button_refreshsonglistClick(button_refreshsonglist); });
     connect(page_control, &QTabBar::currentChanged, this, [this] { page_controlChange(); });
+    connect(search_q, &QLineEdit::returnPressed, this, [this] { search_qKeyDown(Qt::Key_Return); });
     connect(Image1, &TImage::mouseDown, this, &Melodeck::Image1MouseDown);
     connect(Image1, &TImage::mouseMove, this, &Melodeck::Image1MouseMove);
     connect(Image1, &TImage::mouseUp, this, &Melodeck::Image1MouseUp);
@@ -63,6 +68,9 @@ void Melodeck::connectEvents()
     connect(after_playlist_stop, &QAction::triggered, this, &Melodeck::after_playlist_stopClick);
     connect(after_playlist_repeat, &QAction::triggered, this, &Melodeck::after_playlist_repeatClick);
     connect(after_playlist_shutdown, &QAction::triggered, this, &Melodeck::after_playlist_shutdownClick);
+    keyboard_ = std::make_unique<TKeyboardControl>(*this);
+    connect(&key_monitor, &QTimer::timeout, this, &Melodeck::key_monitorTimer);
+    connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
 }
 
 bool Melodeck::FormCreate()
@@ -146,6 +154,7 @@ void Melodeck::load_songlist_timerTimer()
     // folder, the user's refresh) still runs, once it has ended.
     libraryScan_->whenIdle([this] {
         step(u"deferred"_s);
+        equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
         button_refreshsonglistClick(&load_songlist_timer);
         search_q->setFocus();
         if (playlist.count() > 0) {
@@ -323,4 +332,24 @@ void Melodeck::page_controlChange()
     default:
         break;
     }
+}
+
+void Melodeck::key_monitorTimer()
+{
+    keyboard_->key_monitorTimer();
+}
+
+bool Melodeck::Button1KeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    return keyboard_->Button1KeyDown(key, shift);
+}
+
+bool Melodeck::songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    return keyboard_->songlist_gridKeyDown(key, shift);
+}
+
+void Melodeck::Button1Click()
+{
+    keyboard_->Button1Click();
 }

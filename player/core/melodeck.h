@@ -5,6 +5,7 @@
 // names and hand the work to the subsystem objects.
 
 #include "az_id3tag.h"
+#include "az_search.h"
 #include "engine.h"
 #include "inputguard.h"
 #include "options.h"
@@ -33,8 +34,11 @@ class QRadioButton;
 class QTableView;
 class QToolButton;
 class TAzPositionBar;
+class TAzVis;
 class TAzVolumeBar;
 class TImage;
+class TKeyboardControl;
+class TEqualizer;
 class TLibraryScan;
 class Playback;
 class TPlayOrder;
@@ -100,6 +104,9 @@ public:
     void showAfterPlaylistGlyph();
     void sortByColumn(int column);
 
+    // The search row (melodeck_search.cpp).
+    void search_qKeyDown(int key);
+
     // Playback and play order (melodeck_playback.cpp).
     void playSong(std::int32_t index, bool showPlaylist);
     void button_playpauseClick();
@@ -115,6 +122,17 @@ public:
     Playback &playback() const { return *playback_; }
     TSongLists &songLists() const { return *songLists_; }
     TPlayOrder &playOrder() const { return *playOrder_; }
+
+    // Keyboard control: hot keys and type-ahead (keyboardcontrol.cpp).
+    void key_monitorTimer();
+    bool Button1KeyDown(int key, Qt::KeyboardModifiers shift);
+    bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
+    void Button1Click();
+    TKeyboardControl &keyboard() const { return *keyboard_; }
+    // The equalizer and the spectrum (melodeck_effects.cpp).
+    void azVisTimerTimer();
+    TEqualizer &equalizer() const { return *equalizer_; }
+    TAzVis &spectrum() const { return *spectrum_; }
 
     // The shared state.
     TFileInfos musiclist;
@@ -208,6 +226,7 @@ private:
     void createAfterPlaylistMenu();
     void connectEvents();
     void createPlayback();
+    void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
 
     audio::Engine engine_;
@@ -222,6 +241,10 @@ private:
     std::unique_ptr<Playback> playback_;
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
+    std::unique_ptr<TKeyboardControl> keyboard_;
+    TSongSearch songSearch_;
+    std::unique_ptr<TEqualizer> equalizer_;
+    std::unique_ptr<TAzVis> spectrum_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

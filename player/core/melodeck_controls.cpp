@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -29,13 +30,18 @@ const QString kHintRandom = u"Plays a random song, all following songs will be p
 const QString kHintRefresh = u"Search for new musicfiles in the directories that have ever been added here"_s;
 const QString kHintSearchQuery = u"Search query (case insensitive)"_s;
 const QString kHintSearchWhere = u"Select here where to search"_s;
+const QString kHintEntireString = u"Search for entire query"_s;
+const QString kHintAllTerms =
+    u"Search for files including each term in the query; to declare multiple words as a term, set them in "
+    u"quotation marks (e.g. \"Nina Simone\" \"Etta James\")"_s;
+const QString kHintAnyTerm =
+    u"Search for files including at least one of the terms in the query; to declare multiple words as a term, "
+    u"set them in quotation marks (e.g. \"Bob Marley\" \"Peter Tosh\")"_s;
 const QString kHintAfterPlaylist = u"What to do after having played the entire playlist?"_s;
 const QString kHintTag =
     u"Edit songinfos; changes will only apply to this database, not to the files themselves"_s;
 const QString kHintRadioAdd = u"Add Radio"_s;
 const QString kHintRadioSub = u"Delete Radio"_s;
-const QStringList kSearchWhereItems{u"All"_s, u"Title"_s, u"Artist"_s, u"Album"_s, u"Filename"_s,
-                                    u"Archive Filename"_s};
 
 constexpr int kClientWidth = 600;
 constexpr int kClientHeight = 445;
@@ -115,16 +121,26 @@ void Melodeck::createControls()
     search_q = place<QLineEdit>(this, u"search_q"_s, 67, 208, 230, 21);
     search_q->setToolTip(kHintSearchQuery);
     search_where = place<QComboBox>(this, u"search_where"_s, 304, 208, 113, 21);
-    search_where->addItems(kSearchWhereItems);
+    // Editable: any typed text is a where text, and only the exact item
+    // texts select their columns, so neither a typed text becomes an item
+    // nor does completion change "artist" into "Artist".
+    search_where->setEditable(true);
+    search_where->setInsertPolicy(QComboBox::NoInsert);
+    search_where->addItems(SearchWhere::Items);
     search_where->setCurrentIndex(0);
+    if (QCompleter *completer = search_where->completer())
+        completer->setCaseSensitivity(Qt::CaseSensitive);
     search_where->setToolTip(kHintSearchWhere);
     search_entirestring = place<QRadioButton>(this, u"search_entirestring"_s, 424, 210, 81, 17);
     search_entirestring->setText(u"Entire String"_s);
+    search_entirestring->setToolTip(kHintEntireString);
     search_entirestring->setChecked(true);
     search_and = place<QRadioButton>(this, u"search_and"_s, 504, 210, 49, 17);
     search_and->setText(u"AND"_s);
+    search_and->setToolTip(kHintAllTerms);
     search_or = place<QRadioButton>(this, u"search_or"_s, 552, 210, 41, 17);
     search_or->setText(u"OR"_s);
+    search_or->setToolTip(kHintAnyTerm);
     for (QWidget *control : {static_cast<QWidget *>(search), static_cast<QWidget *>(search_entirestring),
                              static_cast<QWidget *>(search_and), static_cast<QWidget *>(search_or)})
         opaqueOnSkin(control);

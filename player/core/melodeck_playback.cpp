@@ -2,6 +2,7 @@
 // work to the object that owns it.
 
 #include "captions.h"
+#include "equalizer.h"
 #include "melodeck.h"
 #include "playback.h"
 #include "playorder.h"
@@ -33,6 +34,7 @@ void Melodeck::createPlayback()
         page_controlChange();
     };
     hooks.songEnded = [this] { playOrder_->songEnded(); };
+    hooks.setEqualizer = [this](audio::Handle stream) { equalizer_->setEqualizer(stream); };
     hooks.setApplicationTitle = [this](const QString &title) { setWindowTitle(title); };
     hooks.showMessage = [this](const QString &title, const QString &text) {
         showMessage(this, QMessageBox::Critical, title, text);

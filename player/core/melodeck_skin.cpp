@@ -3,7 +3,9 @@
 
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
+#include "azvis.h"
 #include "defaultskin.h"
+#include "keyboardcontrol.h"
 #include "melodeck.h"
 #include "playback.h"
 #include "timage.h"
@@ -54,13 +56,11 @@ void Melodeck::loadSkin(bool redraw)
     createBars(redraw, settings.barColor);
     display_.initDisplay(Image1, settings.fontColor);
     skin_ = settings;
-    if (skin_.hotKeysOn)
-        key_monitor.start();
-    else
-        key_monitor.stop();
+    keyboard_->switchHotKeys(skin_.hotKeysOn);
     // The new picture came without texts; the fields show the song again.
     if (redraw)
         showSongInfo(false);
+    spectrum_->initSpectrum(TAzVis::kLeft, TAzVis::kTop, TAzVis::kWidth, TAzVis::kHeight, Image1);
     if (skin_.spectrumOn)
         azVisTimer.start();
     Image1->changed();
@@ -107,6 +107,8 @@ void Melodeck::skinApplied(const QImage &image, quint32 barColour, quint32 textC
     skin_.spectrumColor = spectrumColour;
     if (spectrumOn)
         azVisTimer.start();
+    else
+        spectrum_->clearSpectrum(true);
     Image1->changed();
 }
 

@@ -71,6 +71,14 @@ bool writeWav(const QString &path, double seconds, QString *error)
     return runFfmpeg(sineInput(seconds) + QStringList{u"-f"_s, u"wav"_s, path}, error);
 }
 
+bool writeTone(const QString &path, double seconds, double frequency, double amplitude, QString *error)
+{
+    const QString source = u"aevalsrc="_s + QString::number(amplitude, 'g', 10) + u"*sin(2*PI*"_s
+                           + QString::number(frequency, 'g', 10) + u"*t):s=44100:d="_s + QString::number(seconds);
+    return runFfmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, source, u"-c:a"_s, u"pcm_s16le"_s, u"-f"_s, u"wav"_s, path},
+                     error);
+}
+
 QByteArray id3v23Frame(const QByteArray &id, const QByteArray &payload)
 {
     QByteArray frame = id;

@@ -30,6 +30,11 @@ bool writeTaggedMp3(const QString &path, const MediaTags &tags, double seconds =
 // Writes a short sine tone as a WAV file (no tag).
 bool writeWav(const QString &path, double seconds = 0.3, QString *error = nullptr);
 
+// Writes a mono 16-bit WAV file at 44100 Hz holding a sine of `frequency` Hz
+// and peak `amplitude` (1.0 = full scale).
+bool writeTone(const QString &path, double seconds, double frequency, double amplitude,
+               QString *error = nullptr);
+
 // One ID3v2.3 frame: the id, the payload size big-endian, two zero flag bytes
 // and the payload (for text frames: the encoding byte, then the text).
 QByteArray id3v23Frame(const QByteArray &id, const QByteArray &payload);

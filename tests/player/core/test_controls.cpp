@@ -5,7 +5,7 @@
 #include "dialogs.h"
 #include "forms/tautotag_form.h"
 #include "forms/tbase_form.h"
-#include "forms/tequalizer_form.h"
+#include "tequalizer_form.h"
 #include "forms/tradio_form.h"
 #include "forms/tskin_editor_form.h"
 #include "defaultskin.h"
@@ -68,9 +68,15 @@ const ControlRow kControls[] = {
     {u"search", {5, 208, 57, 21}, u"Search:", u"", true, true},
     {u"search_q", {67, 208, 230, 21}, u"", u"Search query (case insensitive)", true, true},
     {u"search_where", {304, 208, 113, 21}, u"All", u"Select here where to search", true, true},
-    {u"search_entirestring", {424, 210, 81, 17}, u"Entire String", u"", true, true},
-    {u"search_and", {504, 210, 49, 17}, u"AND", u"", true, true},
-    {u"search_or", {552, 210, 41, 17}, u"OR", u"", true, true},
+    {u"search_entirestring", {424, 210, 81, 17}, u"Entire String", u"Search for entire query", true, true},
+    {u"search_and", {504, 210, 49, 17}, u"AND",
+     u"Search for files including each term in the query; to declare multiple words as a term, set them in "
+     u"quotation marks (e.g. \"Nina Simone\" \"Etta James\")",
+     true, true},
+    {u"search_or", {552, 210, 41, 17}, u"OR",
+     u"Search for files including at least one of the terms in the query; to declare multiple words as a term, "
+     u"set them in quotation marks (e.g. \"Bob Marley\" \"Peter Tosh\")",
+     true, true},
     {u"page_control", {0, 232, 297, 33}, nullptr, u"", true, true},
     {u"button_saveplaylist", {304, 234, 73, 17}, u"Save Playlist", u"", true, true},
     {u"button_loadplaylist", {382, 234, 73, 17}, u"Load Playlist", u"", true, true},
@@ -214,6 +220,7 @@ TEST_F(ControlsTest, SearchRowStartsWithItsItemsAndModes)
     for (int i = 0; i < window_->search_where->count(); ++i)
         items.append(window_->search_where->itemText(i));
     EXPECT_EQ(items, expected);
+    EXPECT_TRUE(window_->search_where->isEditable());
     EXPECT_TRUE(window_->search_entirestring->isChecked());
     EXPECT_FALSE(window_->search_and->isChecked());
     EXPECT_FALSE(window_->search_or->isChecked());

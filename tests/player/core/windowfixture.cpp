@@ -2,27 +2,12 @@
 
 #include "defaultskin.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
-
-// The application object lives in main's scope, so it goes before the
-// libraries' own statics do. These tests never use a real display or sound
-// card, also when they run without the test environment (the test listing at
-// build time does).
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
-        qputenv("SDL_AUDIODRIVER", "dummy");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
 
 void WindowFixture::SetUp()
 {

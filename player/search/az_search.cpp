@@ -1,0 +1,258 @@
+#include "az_search.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+#include <utility>
+
+namespace {
+
+constexpr QChar kSpace = u' ';
+constexpr QChar kQuote = u'"';
+
+using Matcher = bool (*)(const QString &, const QString &);
+
+Matcher matcherFor(int mode)
+{
+    if (mode == SearchMode::AllTerms)
+        return matchesAllTerms;
+    if (mode == SearchMode::AnyTerm)
+        return matchesAnyTerm;
+    return matchesEntireString;
+}
+
+std::vector<TSearchRow> united(const std::vector<TSearchRow> &a, const std::vector<TSearchRow> &b)
+{
+    std::vector<TSearchRow> result;
+    result.reserve(a.size() + b.size());
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(result));
+    return result;
+}
+
+std::vector<TSearchRow> without(const std::vector<TSearchRow> &a, const std::vector<TSearchRow> &b)
+{
+    std::vector<TSearchRow> result;
+    result.reserve(a.size() - std::min(a.size(), b.size()));
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(result));
+    return result;
+}
+
+TFileInfos copyRows(const TFileInfos &table, const std::vector<TSearchRow> &rows)
+{
+    TFileInfos result;
+    if (rows.size() == static_cast<std::size_t>(table.count())) {
+        // Every row: the columns can be shared as they are.
+        result.assign(table);
+        return result;
+    }
+    // Column by column: each source column is read front to back once.
+    const auto pairs = {std::pair{&result.filename, &table.filename}, std::pair{&result.archive, &table.archive},
+                        std::pair{&result.artist, &table.artist}, std::pair{&result.title, &table.title},
+                        std::pair{&result.album, &table.album}};
+    for (const auto &[to, from] : pairs) {
+        to->reserve(static_cast<qsizetype>(rows.size()));
+        for (const TSearchRow row : rows)
+            to->append(from->at(static_cast<qsizetype>(row)));
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<SongColumn> columnsFor(const QString &where)
+{
+    if (where == SearchWhere::All)
+        return {SongColumn::Filename, SongColumn::Archive, SongColumn::Artist, SongColumn::Title,
+                SongColumn::Album};
+    if (where == SearchWhere::Artist)
+        return {SongColumn::Artist};
+    if (where == SearchWhere::Album)
+        return {SongColumn::Album};
+    if (where == SearchWhere::Filename)
+        return {SongColumn::Filename};
+    if (where == SearchWhere::Archive)
+        return {SongColumn::Archive};
+    return {SongColumn::Title};
+}
+
+const TStringListC &columnOf(const TFileInfos &table, SongColumn column)
+{
+    switch (column) {
+    case SongColumn::Filename:
+        return table.filename;
+    case SongColumn::Archive:
+        return table.archive;
+    case SongColumn::Artist:
+        return table.artist;
+    case SongColumn::Title:
+        return table.title;
+    case SongColumn::Album:
+        break;
+    }
+    return table.album;
+}
+
+QString nextTerm(QString &working)
+{
+    if (working.size() < 2)
+        return {};
+    qsizetype lead = 0;
+    while (lead < working.size() - 1 && working.at(lead) == kSpace)
+        ++lead;
+    working.remove(0, lead);
+    QChar end = kSpace;
+    if (working.startsWith(kQuote)) {
+        working.remove(0, 1);
+        end = kQuote;
+    }
+    const qsizetype at = working.indexOf(end);
+    if (at < 0)
+        return std::exchange(working, QString());
+    QString term = working.left(at);
+    working.remove(0, at + 1);
+    return term;
+}
+
+QStringList readTerms(const QString &query)
+{
+    QStringList terms;
+    QString working = query;
+    for (QString term = nextTerm(working); !term.isEmpty(); term = nextTerm(working))
+        terms.append(term);
+    return terms;
+}
+
+bool matchesEntireString(const QString &query, const QString &value)
+{
+    return !query.isEmpty() && value.contains(query);
+}
+
+bool matchesAllTerms(const QString &query, const QString &value)
+{
+    QString working = query;
+    for (QString term = nextTerm(working); !term.isEmpty(); term = nextTerm(working))
+        if (!value.contains(term))
+            return false;
+    return true;
+}
+
+bool matchesAnyTerm(const QString &query, const QString &value)
+{
+    QString working = query;
+    for (QString term = nextTerm(working); !term.isEmpty(); term = nextTerm(working))
+        if (value.contains(term))
+            return true;
+    return false;
+}
+
+TFileInfos searchByScan(const TFileInfos &table, const QString &query, const QString &where, int mode)
+{
+    TFileInfos result;
+    const Matcher matches = matcherFor(mode);
+    const QLocale locale;
+    const QString upperQuery = locale.toUpper(query);
+    const std::vector<SongColumn> columns = columnsFor(where);
+    for (int row = 0; row < table.count(); ++row) {
+        for (const SongColumn column : columns) {
+            if (matches(upperQuery, locale.toUpper(columnOf(table, column).value(row)))) {
+                result.appendRowFrom(table, row);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+void TSongSearch::followLocale()
+{
+    const QLocale locale;
+    if (folder_ && folder_->locale() == locale)
+        return;
+    folder_.emplace(locale);
+    for (TUpperColumn &column : columns_)
+        column.reset();
+}
+
+TUpperColumn &TSongSearch::current(const TFileInfos &table, SongColumn column)
+{
+    TUpperColumn &upper = columns_.at(static_cast<std::size_t>(column));
+    const TStringListC &source = columnOf(table, column);
+    if (!upper.isCurrent(source, table.count()))
+        upper.rebuild(source, table.count(), *folder_);
+    return upper;
+}
+
+void TSongSearch::prepare(const TFileInfos &table)
+{
+    followLocale();
+    for (const SongColumn column : columnsFor(SearchWhere::All))
+        current(table, column);
+}
+
+std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int mode,
+                                                 const std::vector<std::string> &needles,
+                                                 const std::vector<TSearchRow> &candidates) const
+{
+    if (mode == SearchMode::AllTerms) {
+        // A query without terms matches every value.
+        std::vector<TSearchRow> rows = candidates;
+        for (const std::string &needle : needles) {
+            if (rows.empty())
+                break;
+            rows = column.rowsContaining(needle, rows);
+        }
+        return rows;
+    }
+    if (mode == SearchMode::AnyTerm) {
+        std::vector<TSearchRow> found;
+        std::vector<TSearchRow> rest = candidates;
+        for (const std::string &needle : needles) {
+            const std::vector<TSearchRow> rows = column.rowsContaining(needle, rest);
+            found = united(found, rows);
+            rest = without(rest, rows);
+        }
+        return found;
+    }
+    return column.rowsContaining(needles.front(), candidates);
+}
+
+TFileInfos TSongSearch::search(const TFileInfos &table, const QString &query, const QString &where, int mode)
+{
+    followLocale();
+    const QString upperQuery = folder_->upper(query);
+    const bool byTerms = mode == SearchMode::AllTerms || mode == SearchMode::AnyTerm;
+    const QStringList texts = byTerms ? readTerms(upperQuery) : QStringList{upperQuery};
+    if (!byTerms && upperQuery.isEmpty())
+        return {};
+
+    // A table whose columns are out of step takes the plain scan.
+    if (!table.isConsistent())
+        return searchByScan(table, query, where, mode);
+    std::vector<std::string> needles;
+    for (const QString &text : texts)
+        appendSearchBytes(text, needles.emplace_back());
+
+    const std::vector<SongColumn> columns = columnsFor(where);
+    for (const SongColumn column : columns)
+        if (!current(table, column).usable())
+            return searchByScan(table, query, where, mode);
+
+    // In "All" each column is tried on its own and a row found in one
+    // column is not tried again, so it is taken at most once.
+    std::vector<TSearchRow> open(static_cast<std::size_t>(table.count()));
+    std::iota(open.begin(), open.end(), TSearchRow{0});
+    std::vector<TSearchRow> found;
+    for (const SongColumn column : columns) {
+        if (open.empty())
+            break;
+        const std::vector<TSearchRow> rows =
+            matchColumn(columns_.at(static_cast<std::size_t>(column)), mode, needles, open);
+        if (rows.empty())
+            continue;
+        found = united(found, rows);
+        open = without(open, rows);
+    }
+    return copyRows(table, found);
+}

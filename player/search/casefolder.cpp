@@ -1,0 +1,72 @@
+#include "casefolder.h"
+
+namespace {
+
+void appendUnit(char16_t c, std::string &out)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+} // namespace
+
+TCaseFolder::TCaseFolder(const QLocale &locale)
+    : locale_(locale)
+{
+    for (char16_t c = 0; c < kTableEnd; ++c) {
+        const QString upper = locale_.toUpper(QString(QChar(c)));
+        const bool alone = upper.size() == 1 && upper.at(0).unicode() < kTableEnd;
+        table_[c] = alone ? upper.at(0).unicode() : kNotAlone;
+    }
+}
+
+QString TCaseFolder::upper(const QString &text) const
+{
+    QString result(text.size(), Qt::Uninitialized);
+    QChar *to = result.data();
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (unit >= kTableEnd || table_[unit] == kNotAlone)
+            return locale_.toUpper(text);
+        *to++ = QChar(table_[unit]);
+    }
+    return result;
+}
+
+void TCaseFolder::appendUpper(const QString &text, std::string &out) const
+{
+    // Table characters take at most two bytes each.
+    const std::size_t start = out.size();
+    out.resize(start + 2 * static_cast<std::size_t>(text.size()));
+    char *to = out.data() + start;
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        const char16_t upper = unit < kTableEnd ? table_[unit] : kNotAlone;
+        if (upper == kNotAlone) {
+            out.resize(start);
+            appendSearchBytes(locale_.toUpper(text), out);
+            return;
+        }
+        if (upper < 0x80) {
+            *to++ = static_cast<char>(upper);
+        } else {
+            *to++ = static_cast<char>(0xC0 | (upper >> 6));
+            *to++ = static_cast<char>(0x80 | (upper & 0x3F));
+        }
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+void appendSearchBytes(QStringView text, std::string &out)
+{
+    for (const QChar c : text)
+        appendUnit(c.unicode(), out);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+// The locale's upper-casing as the search uses it, and the byte form in
+// which upper-cased texts are compared.
+
+#include <QLocale>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <string>
+
+class TCaseFolder
+{
+public:
+    explicit TCaseFolder(const QLocale &locale = QLocale());
+
+    const QLocale &locale() const { return locale_; }
+    // Always the same text as QLocale::toUpper; texts of Latin letters take
+    // a shortcut through a table made from the locale itself.
+    QString upper(const QString &text) const;
+    // Appends upper(text) in the byte form of appendSearchBytes.
+    void appendUpper(const QString &text, std::string &out) const;
+
+private:
+    static constexpr char16_t kTableEnd = 0x250;
+    static constexpr char16_t kNotAlone = 0xFFFF;
+
+    QLocale locale_;
+    // The locale's upper case of each character below kTableEnd that it maps
+    // on its own to one character below kTableEnd; kNotAlone for the others
+    // ("ß" becomes two letters, for instance). Below kTableEnd no locale
+    // looks at a character's neighbours, so a text made only of table
+    // characters upper-cases character by character.
+    std::array<char16_t, kTableEnd> table_{};
+};
+
+// Appends the text with each UTF-16 unit written the way UTF-8 writes a
+// character below U+10000 (one to three bytes; a surrogate gets its own
+// three bytes). Every unit's bytes start with a byte that no other byte of
+// the form can be mistaken for, so one text occurs in another exactly when
+// its bytes occur in the other's bytes, whatever the texts hold. The byte
+// 0xFF never occurs.
+void appendSearchBytes(QStringView text, std::string &out);

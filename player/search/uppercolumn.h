@@ -1,0 +1,49 @@
+#pragma once
+
+// One column of a song table, upper-cased once and packed into one block of
+// bytes, so that a query is a few fast substring scans instead of an
+// upper-casing of every value.
+
+#include "casefolder.h"
+#include "options.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using TSearchRow = std::uint32_t;
+
+class TUpperColumn
+{
+public:
+    // True when the block was built from this very column with this many
+    // rows. The block keeps a shallow copy of the column it was built from,
+    // so any change to the column copies the column's data away from that
+    // copy, and no caller has to report its changes.
+    bool isCurrent(const TStringListC &column, qsizetype rows) const;
+    // Builds the block anew. Texts found unchanged at (about) the same row as
+    // before keep their upper-cased bytes; only the others are upper-cased.
+    void rebuild(const TStringListC &column, qsizetype rows, const TCaseFolder &folder);
+    void reset();
+    // False when the column is too large for the block's 32-bit offsets.
+    bool usable() const { return usable_; }
+
+    // The rows among the candidates (ascending) whose upper-cased text holds
+    // the needle (non-empty, in the byte form of appendSearchBytes), ascending.
+    std::vector<TSearchRow> rowsContaining(std::string_view needle,
+                                           const std::vector<TSearchRow> &candidates) const;
+
+private:
+    qsizetype unchangedRow(const QString &text, qsizetype from) const;
+
+    TStringListC source_;
+    qsizetype rows_ = 0;
+    bool built_ = false;
+    bool usable_ = false;
+    // Each row's upper-cased text followed by the byte 0xFF, which no text's
+    // bytes contain, so that no match runs from one row into the next.
+    std::string bytes_;
+    // Where each row starts in bytes_, plus the end of bytes_.
+    std::vector<std::uint32_t> starts_;
+};

@@ -1,0 +1,193 @@
+// The search over a song table: the term reader's rules, the cases users
+// meet (case folding, AND within one column, where texts, quoted terms), and
+// the cached search agreeing with the plain scan on random tables and queries
+// while the table changes under it.
+
+#include "az_search.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TEST(SearchTerms, AreReadWithTheReadersRules)
+{
+    struct Case
+    {
+        QString query;
+        QStringList terms;
+    };
+    const Case cases[] = {
+        {u"PINK \"THE WALL\""_s, {u"PINK"_s, u"THE WALL"_s}},
+        // The rest "A" is too short to be read.
+        {u"ROCK A"_s, {u"ROCK"_s}},
+        {u"A ROCK"_s, {u"A"_s, u"ROCK"_s}},
+        // Two adjacent quotes give an empty term, which ends the terms.
+        {u"ROCK \"\" POP"_s, {u"ROCK"_s}},
+        {u"\"\" ROCK"_s, {}},
+        {u"  ROCK   POP  "_s, {u"ROCK"_s, u"POP"_s}},
+        {u"   "_s, {}},
+        {u"X"_s, {}},
+        {u"\"THE WALL"_s, {u"THE WALL"_s}},
+        {u"ROCK\"N\"ROLL"_s, {u"ROCK\"N\"ROLL"_s}},
+        {u"\"A\"B"_s, {u"A"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        EXPECT_EQ(readTerms(c.query), c.terms);
+    }
+}
+
+TFileInfos library()
+{
+    TFileInfos table;
+    table.appendRow(u"/music/ROCK/intro.mp3"_s, {}, u"Band"_s, u"Intro"_s, u"Live"_s);
+    table.appendRow(u"/music/a.mp3"_s, {}, u"Someone"_s, u"Hard Rock"_s, u"Best"_s);
+    table.appendRow(u"/music/b.mp3"_s, {}, u"Alpha"_s, u"Beta"_s, u"One"_s);
+    table.appendRow(u"/music/alpha and beta.mp3"_s, {}, u"X"_s, u"Y"_s, u"Z"_s);
+    table.appendRow(u"/music/c.mp3"_s, {}, u"Mötley"_s, u"Äpfel"_s, u"Straße"_s);
+    table.appendRow(u"cd1/wall.mp3"_s, u"/music/box.rar"_s, u"Pink Floyd"_s, u"The Wall"_s, u"The Wall"_s);
+    table.appendRow(u"/music/d.mp3"_s, {}, u"artist"_s, u"Artist Song"_s, u"Q"_s);
+    table.appendRow(u"/music/e.mp3"_s, {}, u"Other"_s, u"Wall of the Sound"_s, u"W"_s);
+    return table;
+}
+
+TEST(Search, FindsEachRowOnceInTheTablesOrder)
+{
+    using namespace SearchMode;
+    struct Case
+    {
+        QString query;
+        QString where;
+        int mode;
+        QList<int> rows;
+    };
+    const Case cases[] = {
+        // Case is ignored, in a title and in a path.
+        {u"rock"_s, u"All"_s, EntireString, {0, 1}},
+        {u"ä"_s, u"All"_s, EntireString, {4}},
+        {u"ÄPFEL"_s, u"Title"_s, EntireString, {4}},
+        {u"mötley"_s, u"Artist"_s, AllTerms, {4}},
+        {u"STRASSE"_s, u"Album"_s, EntireString, {4}},
+        // AND needs all terms in one column; OR takes any.
+        {u"alpha beta"_s, u"All"_s, AllTerms, {3}},
+        {u"alpha beta"_s, u"All"_s, AnyTerm, {2, 3}},
+        // One character: a substring, no term at all (every row), no term to find.
+        {u"q"_s, u"All"_s, EntireString, {6}},
+        {u"q"_s, u"All"_s, AllTerms, {0, 1, 2, 3, 4, 5, 6, 7}},
+        {u"q"_s, u"All"_s, AnyTerm, {}},
+        // Only the exact item texts select their columns; anything else is Title.
+        {u"band"_s, u"Artist"_s, EntireString, {0}},
+        {u"band"_s, u"artist"_s, EntireString, {}},
+        {u"song"_s, u"anywhere"_s, EntireString, {6}},
+        {u"box"_s, u"Archive Filename"_s, EntireString, {5}},
+        {u"box"_s, u"Filename"_s, EntireString, {}},
+        // Found in Filename, Archive, Title and Album: listed once.
+        {u"wall"_s, u"All"_s, EntireString, {5, 7}},
+        // Quotes make one term of two words.
+        {u"the wall"_s, u"Title"_s, AllTerms, {5, 7}},
+        {u"\"the wall\""_s, u"Title"_s, AllTerms, {5}},
+        {u"rock a"_s, u"All"_s, AnyTerm, {0, 1}},
+        {u"\"\" rock"_s, u"All"_s, AnyTerm, {}},
+        // An empty query, or a mode outside the three, as entire string.
+        {u""_s, u"All"_s, EntireString, {}},
+        {u"pink"_s, u"All"_s, 7, {5}},
+    };
+    const TFileInfos table = library();
+    TSongSearch search;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString(c.query + u" in "_s + c.where + u" mode "_s + QString::number(c.mode)).toStdString());
+        QStringList expected;
+        for (const int row : c.rows)
+            expected.append(table.filename.at(row));
+        for (const TFileInfos &found : {search.search(table, c.query, c.where, c.mode),
+                                        searchByScan(table, c.query, c.where, c.mode)}) {
+            EXPECT_EQ(found.filename, expected);
+            EXPECT_TRUE(found.isConsistent());
+            EXPECT_EQ(found.sortFlags, SortFlag::Ascending | SortFlag::Number);
+        }
+    }
+}
+
+// Texts from a small alphabet, so that queries hit: letters in both cases
+// with umlauts, the sharp s, the dotted and dotless i, spaces and quotes,
+// a character beyond the basic plane, and a lone surrogate.
+class RandomTexts
+{
+public:
+    explicit RandomTexts(std::uint32_t seed) : random_(seed) {}
+
+    QString text(int maxLength)
+    {
+        static const QString alphabet = u"abAB äÄöÖßiIİı\"é"_s + QChar(0xD834) + QChar(0xDD1E) + QChar(0xD834);
+        QString result;
+        const int length = below(maxLength + 1);
+        for (int i = 0; i < length; ++i)
+            result.append(alphabet.at(below(static_cast<int>(alphabet.size()))));
+        return result;
+    }
+    int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+
+private:
+    std::mt19937 random_;
+};
+
+void changeTable(TFileInfos &table, RandomTexts &random)
+{
+    std::array<TStringListC *, 5> columns{&table.filename, &table.archive, &table.artist, &table.title,
+                                          &table.album};
+    switch (random.below(5)) {
+    case 0: // a tag edit
+        if (table.count() > 0)
+            (*columns.at(static_cast<std::size_t>(random.below(5))))[random.below(table.count())] = random.text(6);
+        break;
+    case 1:
+        table.deleteRow(static_cast<std::uint32_t>(random.below(table.count() + 1)));
+        break;
+    case 2:
+        table.appendRow(random.text(8), random.text(3), random.text(6), random.text(6), random.text(6));
+        break;
+    case 3:
+        table.sort(SortFlag::Title | SortFlag::Ascending);
+        break;
+    default: // a reload: equal texts in new strings
+        for (TStringListC *column : columns)
+            for (QString &text : *column)
+                text = QString(text.constData(), text.size());
+        break;
+    }
+}
+
+TEST(Search, CachedSearchAgreesWithThePlainScanWhileTheTableChanges)
+{
+    const QStringList wheres = SearchWhere::Items + QStringList{u"artist"_s, u"elsewhere"_s};
+    for (const QString &localeName : {u"C"_s, u"de_DE"_s, u"tr_TR"_s}) {
+        SCOPED_TRACE(localeName.toStdString());
+        QLocale::setDefault(QLocale(localeName));
+        RandomTexts random(20240611);
+        TFileInfos table;
+        for (int row = 0; row < 60; ++row)
+            table.appendRow(random.text(8), random.text(3), random.text(6), random.text(6), random.text(6));
+        TSongSearch search;
+        for (int round = 0; round < 400; ++round) {
+            if (random.below(3) == 0)
+                changeTable(table, random);
+            const QString query = random.text(5);
+            const QString &where = wheres.at(random.below(static_cast<int>(wheres.size())));
+            const int mode = random.below(4);
+            const TFileInfos fast = search.search(table, query, where, mode);
+            const TFileInfos plain = searchByScan(table, query, where, mode);
+            ASSERT_EQ(fast.filename, plain.filename) << round << ' ' << qPrintable(query) << ' ' << mode;
+            ASSERT_EQ(fast.archive, plain.archive);
+            ASSERT_EQ(fast.artist, plain.artist);
+            ASSERT_EQ(fast.title, plain.title);
+            ASSERT_EQ(fast.album, plain.album);
+        }
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+} // namespace
