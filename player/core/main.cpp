@@ -75,8 +75,9 @@ int main(int argc, char **argv)
     // From here on SIGTERM, SIGINT and SIGHUP wait in the event loop; one
     // that comes during the start-up closes the window once it is shown.
     TTerminationSignals termination;
+    // Only the name: a display name would be appended to every window title,
+    // and the main window's title is the playing song alone.
     QApplication::setApplicationName(Caption::WindowTitle);
-    QApplication::setApplicationDisplayName(Caption::WindowTitle);
 
     if (!prepareProgramDir())
         qWarning("Melodeck: cannot set up %s", qUtf8Printable(programDir()));

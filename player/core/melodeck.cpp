@@ -140,10 +140,16 @@ bool Melodeck::FormCreate()
     step(u"commandLine"_s);
     addCommandLine();
 
-    currentList = &playlist;
-    gridModel_->setTable(currentList);
-    writeHeaders();
-    if (playlist.count() > 0)
+    // The tab strip and the grid agree from here on. They show the page the
+    // deferred start-up ends on: the playlist when songs came with the
+    // command line, else the library, still empty until that load fills it.
+    const bool songsGiven = playlist.count() > 0;
+    {
+        const QSignalBlocker quiet(page_control);
+        page_control->setCurrentIndex(songsGiven ? Page::Playlist : Page::Musiclist);
+    }
+    showList(songsGiven ? playlist : musiclist);
+    if (songsGiven)
         playSong(0, false);
 
     step(u"radio"_s);
@@ -157,16 +163,20 @@ bool Melodeck::FormCreate()
 void Melodeck::load_songlist_timerTimer()
 {
     load_songlist_timer.stop();
-    step(u"deferred"_s);
-    equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
-    button_refreshsonglistClick(&load_songlist_timer);
-    search_q->setFocus();
-    if (playlist.count() > 0) {
-        const QSignalBlocker quiet(page_control);
-        page_control->setCurrentIndex(Page::Playlist);
-        page_controlChange();
-    }
-    testLog(u"deferred"_s);
+    // The stored library is loaded in every run: when a scan (a forwarded
+    // folder, the user's refresh) still runs, once it has ended.
+    libraryScan_->whenIdle([this] {
+        step(u"deferred"_s);
+        equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
+        button_refreshsonglistClick(&load_songlist_timer);
+        search_q->setFocus();
+        if (playlist.count() > 0) {
+            const QSignalBlocker quiet(page_control);
+            page_control->setCurrentIndex(Page::Playlist);
+            page_controlChange();
+        }
+        testLog(u"deferred"_s);
+    });
 }
 
 void Melodeck::FormClose()

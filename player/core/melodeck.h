@@ -7,6 +7,7 @@
 #include "az_id3tag.h"
 #include "az_search.h"
 #include "engine.h"
+#include "inputguard.h"
 #include "options.h"
 #include "skindisplay.h"
 #include "skinsettings.h"
@@ -213,6 +214,8 @@ public:
     audio::Engine &engine() { return engine_; }
     TUnRar *archives() const { return unrar_.get(); }
     std::mt19937 &random() { return random_; }
+    // Asked by the mouse handlers of the grid and the tab strip.
+    TInputGuard &inputGuard() { return inputGuard_; }
 
     void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void Image1MouseMove(Qt::KeyboardModifiers shift, int x, int y);
@@ -238,6 +241,7 @@ private:
 
     audio::Engine engine_;
     TSkinDisplay display_;
+    TInputGuard inputGuard_;
     TSkinSettings skin_;
     std::unique_ptr<TAzPositionBar> positionBar_;
     std::unique_ptr<TAzVolumeBar> volumeBar_;

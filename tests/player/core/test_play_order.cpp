@@ -3,6 +3,7 @@
 // header sorting, right clicks on rows and tabs, and playlist row dragging.
 
 #include "defaultskin.h"
+#include "inputguard.h"
 #include "playorder.h"
 #include "rar4writer.h"
 #include "songlists.h"
@@ -16,7 +17,10 @@
 #include <QToolButton>
 
 #include <chrono>
+#include <functional>
 #include <set>
+#include <string>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using playtest::kStateWaitMs;
@@ -62,6 +66,15 @@ protected:
     void rightClickTab(int page)
     {
         QTest::mouseClick(window_->page_control, Qt::RightButton, {}, QPoint(2 + page * 73 + 30, 10));
+    }
+    void drag(int fromGridRow, int toGridRow)
+    {
+        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(fromGridRow, 1));
+        const QPoint to = cellCentre(toGridRow, 1);
+        QMouseEvent move(QEvent::MouseMove, to, gridViewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(gridViewport(), &move);
+        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, to);
     }
 };
 
@@ -344,6 +357,61 @@ TEST_F(GridTest, RightClicksOnTheActiveTabAppendTheListOrEmptyThePlaylist)
     EXPECT_EQ(window_->playlist.count(), 0);
     EXPECT_EQ(shownColumn(1), QStringList{QString()});
     EXPECT_TRUE(playing());
+
+    // Even with the playlist shown under another tab, the right click on the
+    // active tab doubles the playlist and a double click keeps the one row.
+    window_->playlist.assign(window_->musiclist);
+    auto underMusiclistTab = [this] {
+        const QSignalBlocker quiet(window_->page_control);
+        window_->page_control->setCurrentIndex(Page::Musiclist);
+    };
+    underMusiclistTab();
+    rightClickTab(Page::Musiclist);
+    EXPECT_EQ(window_->playlist.title, (QStringList{u"a"_s, u"b"_s, u"a"_s, u"b"_s}));
+    underMusiclistTab();
+    doubleClickRow(2);
+    EXPECT_EQ(window_->playlist.title, QStringList{u"b"_s});
+    EXPECT_TRUE(window_->playlist.isConsistent());
+}
+
+TEST_F(GridTest, DisabledOrHeldControlsLeaveTheListsAlone)
+{
+    start();
+    const QString a = song(u"a.wav"_s, 3.0);
+    const QString b = song(u"b.wav"_s, 3.0);
+    const std::pair<int, std::function<void()>> actions[] = {
+        {Page::Musiclist, [&] { rightClickRow(1); }},  {Page::Musiclist, [&] { doubleClickRow(2); }},
+        {Page::Playlist, [&] { rightClickRow(1); }},   {Page::Playlist, [&] { clickHeader(1); }},
+        {Page::Playlist, [&] { drag(1, 2); }},         {Page::Playlist, [&] { rightClickTab(Page::Playlist); }},
+        {Page::Musiclist, [&] { rightClickTab(Page::Musiclist); }},
+    };
+    auto state = [this] {
+        return QStringList{window_->musiclist.title.join(u','), window_->playlist.title.join(u','),
+                           QString::number(window_->playlist.sortFlags), QString::number(playing())};
+    };
+    int action = 0;
+    for (const auto &[page, act] : actions) {
+        // Disabled as while a scan fills a table; held as in tag mode, where
+        // the cells take the mouse; then allowed, when the action does act.
+        for (const int mode : {0, 1, 2}) {
+            SCOPED_TRACE(std::to_string(action) + " in mode " + std::to_string(mode));
+            window_->button_stopClick();
+            window_->musiclist.clear();
+            addRow(window_->musiclist, b, u"b"_s);
+            addRow(window_->musiclist, a, u"a"_s);
+            window_->playlist.assign(window_->musiclist);
+            window_->playlist.sortFlags = 3;
+            showPage(page);
+            const QStringList before = state();
+            window_->songlist_grid->setEnabled(mode != 0);
+            window_->page_control->setEnabled(mode != 0);
+            window_->inputGuard().setHold(TInputGuard::Hold::TagMode, mode == 1);
+            act();
+            EXPECT_EQ(state() != before, mode == 2);
+            window_->inputGuard().setHold(TInputGuard::Hold::TagMode, false);
+        }
+        ++action;
+    }
 }
 
 TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
@@ -353,13 +421,6 @@ TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
         addRow(window_->playlist, u"/s"_s + QString::number(i), u"s"_s + QString::number(i));
     window_->currentIndex = 1;
     showPage(Page::Playlist);
-    auto drag = [this](int from, int to) {
-        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(from, 1));
-        QMouseEvent move(QEvent::MouseMove, cellCentre(to, 1), gridViewport()->mapToGlobal(cellCentre(to, 1)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(gridViewport(), &move);
-        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, cellCentre(to, 1));
-    };
     // The playing song itself, from grid row 2 to 5.
     drag(2, 5);
     EXPECT_EQ(window_->currentIndex, 4);

@@ -308,8 +308,8 @@ TEST_F(PlaybackTest, CommandLineSongsStartAtOnceAndForwardedOnesStartWhenIdle)
     start({first});
     EXPECT_TRUE(playing());
     EXPECT_EQ(window_->currentIndex, 0);
-    // The tab changes only with the deferred start-up.
-    EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
+    // The tab strip shows the list the grid shows.
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
     window_->button_stopClick();
 
     const QString second = song(u"second.ogg"_s, 3.0);

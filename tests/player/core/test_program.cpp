@@ -315,6 +315,8 @@ TEST_F(ProgramTest, WindowRendersUnderXvfbAt600By445)
         QThread::msleep(20);
     ASSERT_TRUE(QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(display)));
 
+    TStringListC filter{u".wav"_s, u"0"_s, u"0"_s};
+    ASSERT_TRUE(filter.SaveToFile(home_.filePath(u"filetypes.azi"_s)));
     env_.insert(u"DISPLAY"_s, name);
     env_.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
     env_.remove(u"WAYLAND_DISPLAY"_s);
@@ -366,4 +368,17 @@ TEST_F(ProgramTest, WindowRendersUnderXvfbAt600By445)
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.size(), QSize(600, 445));
     EXPECT_GT(colourCount, 50);
+
+    // A song handed over starts, and the title bar shows its title alone,
+    // with nothing appended.
+    const QString tone = home_.filePath(u"tone.wav"_s);
+    ASSERT_TRUE(testsupport::writeWav(tone, 1.0));
+    Program second(env_, logPath(u"x11-second"_s));
+    second.start({tone});
+    ASSERT_TRUE(second.finishes());
+    auto title = [&] { return QString::fromUtf8(run(xdotool, {u"getwindowname"_s, window})).trimmed(); };
+    clock.restart();
+    while (title() != u"tone.wav"_s && clock.elapsed() < 10000)
+        QThread::msleep(50);
+    EXPECT_EQ(title(), u"tone.wav"_s);
 }
