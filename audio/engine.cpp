@@ -5,6 +5,7 @@
 #include "stream.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
 #include <mutex>
 
@@ -91,6 +92,7 @@ public:
     std::map<Handle, Handle> syncs;    // sync -> its stream
     Handle counter = 0;
     bool followPlaylists = false;
+    int netTimeoutMs = 5000;
     float volume = 1.0f;
 
     mutable std::mutex spectrumMutex;
@@ -141,11 +143,18 @@ bool Engine::free()
 
 bool Engine::setConfig(Config option, std::uint32_t value)
 {
-    if (option != Config::NetPlaylist)
-        return false;
     std::lock_guard lock(impl_->mutex);
-    impl_->followPlaylists = value != 0;
-    return true;
+    switch (option) {
+    case Config::NetPlaylist:
+        impl_->followPlaylists = value != 0;
+        return true;
+    case Config::NetTimeout:
+        if (value == 0 || value > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
+            return false;
+        impl_->netTimeoutMs = static_cast<int>(value);
+        return true;
+    }
+    return false;
 }
 
 bool Engine::setVolume(float volume)
@@ -177,13 +186,15 @@ Handle Engine::wmaStreamCreateFile(const std::string &path, std::uint64_t offset
     return impl_->openFile(path, offset, length, MediaSource::Kind::Wma);
 }
 
-Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t)
+Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t,
+                               std::shared_ptr<const std::atomic<bool>> cancel)
 {
     if (offset != 0)
         return 0;
     int rate = 0;
     Handle handle = 0;
     bool follow = false;
+    int timeoutMs = 0;
     {
         std::lock_guard lock(impl_->mutex);
         if (!impl_->output)
@@ -191,9 +202,10 @@ Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std
         rate = impl_->output->rate();
         handle = impl_->nextHandle();
         follow = impl_->followPlaylists;
+        timeoutMs = impl_->netTimeoutMs;
     }
     // Connecting blocks; the engine stays usable from other threads meanwhile.
-    return impl_->addStream(Stream::openUrl(url, follow, handle, rate));
+    return impl_->addStream(Stream::openUrl(url, follow, handle, rate, std::move(cancel), timeoutMs));
 }
 
 bool Engine::streamFree(Handle stream)
@@ -268,7 +280,7 @@ std::optional<std::string> Engine::channelGetTags(Handle channel, TagType type) 
 
 Handle Engine::channelSetSync(Handle channel, SyncType type, std::uint64_t, SyncProc proc)
 {
-    if (type != SyncType::Meta || !proc)
+    if ((type != SyncType::Meta && type != SyncType::End) || !proc)
         return 0;
     const auto stream = impl_->stream(channel);
     if (!stream)
@@ -279,7 +291,10 @@ Handle Engine::channelSetSync(Handle channel, SyncType type, std::uint64_t, Sync
         sync = impl_->nextHandle();
         impl_->syncs.emplace(sync, channel);
     }
-    stream->addMetaSync(sync, std::move(proc));
+    if (type == SyncType::End)
+        stream->addEndSync(sync, std::move(proc));
+    else
+        stream->addMetaSync(sync, std::move(proc));
     return sync;
 }
 

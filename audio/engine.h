@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,9 +16,12 @@ constexpr std::uint32_t kStreamStatus = 0x800000;  // flag of URL streams
 
 enum class Active { Stopped = 0, Playing = 1 };
 enum class TagType { Icy = 3, Http = 4, Meta = 5 };
-enum class SyncType { Meta = 4 };
+// End: a stream has handed its last sample to the output (once per run to
+// the end; a seek or rewind arms it again). Meta: new stream metadata.
+enum class SyncType { End = 2, Meta = 4 };
 enum class FxType { ParamEq = 7 };
-enum class Config { NetPlaylist = 21 };
+// NetTimeout: milliseconds a URL stream waits for a connection or for data.
+enum class Config { NetTimeout = 11, NetPlaylist = 21 };
 
 constexpr std::uint32_t kDataFft512 = 0x80000002;
 
@@ -54,7 +58,13 @@ public:
                             std::uint32_t flags);
     Handle wmaStreamCreateFile(const std::string &path, std::uint64_t offset, std::uint64_t length,
                                std::uint32_t flags);
-    Handle streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t flags);
+    // Blocks while it connects and fills its buffer; a station that does
+    // not answer is given up after the net timeout (five seconds unless set),
+    // one that trickles its data after twice that. `cancel` turning true,
+    // from any thread, makes it give up at once and return 0; a stream that
+    // did open goes on watching it.
+    Handle streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t flags,
+                           std::shared_ptr<const std::atomic<bool>> cancel = {});
     bool streamFree(Handle stream);
 
     bool channelPlay(Handle channel, bool restart);

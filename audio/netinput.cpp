@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -23,9 +24,12 @@ namespace {
 // transports beneath them. Anything else, from a redirect, a playlist entry or
 // a demuxer that opens further URLs, is refused by FFmpeg itself.
 constexpr const char *kProtocolWhitelist = "http,https,tcp,tls";
-// Microseconds, for the connect and for every read.
-constexpr const char *kNetTimeout = "5000000";
 constexpr const char *kUserAgent = "Melodeck/0.1";
+// The whole opening, playlists included, may take this many read timeouts: a
+// station that sends a byte now and then never lets a read timeout strike.
+constexpr std::int64_t kOpenTimeouts = 2;
+// FFmpeg's connect timeout is an int of microseconds.
+constexpr int kMaxTimeoutMs = 2'000'000;
 
 constexpr std::size_t kSniffBytes = 2048;
 constexpr std::size_t kMaxPlaylistBytes = 64 * 1024;
@@ -68,12 +72,13 @@ struct DictFree {
     void operator()(AVDictionary *d) const { av_dict_free(&d); }
 };
 
-AVDictionary *networkOptions(bool icy)
+// timeoutUs is for the connect and for every read.
+AVDictionary *networkOptions(bool icy, std::int64_t timeoutUs)
 {
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", kProtocolWhitelist, 0);
-    av_dict_set(&options, "timeout", kNetTimeout, 0);
-    av_dict_set(&options, "rw_timeout", kNetTimeout, 0);
+    av_dict_set_int(&options, "timeout", timeoutUs, 0);
+    av_dict_set_int(&options, "rw_timeout", timeoutUs, 0);
     av_dict_set(&options, "icy", icy ? "1" : "0", 0);
     av_dict_set(&options, "user_agent", kUserAgent, 0);
     return options;
@@ -89,7 +94,8 @@ int openNested(AVFormatContext *format, AVIOContext **pb, const char *url, int f
         warn(kMsgRefusedNested, url ? url : "");
         return AVERROR(EPERM);
     }
-    AVDictionary *merged = networkOptions(false);
+    const auto *input = static_cast<const NetInput *>(format->opaque);
+    AVDictionary *merged = networkOptions(false, input ? input->timeoutUs() : NetInput::kDefaultTimeoutMs * 1000);
     if (options)
         av_dict_copy(&merged, *options, AV_DICT_DONT_OVERWRITE);
     const int rc = avio_open2(pb, url, flags, &format->interrupt_callback, &merged);
@@ -205,6 +211,13 @@ int readUpTo(AVIOContext *io, std::vector<std::uint8_t> &out, std::size_t limit)
     return static_cast<int>(out.size());
 }
 
+std::int64_t steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 struct NetInput::Io {
@@ -231,35 +244,52 @@ NetInput::~NetInput()
     io_.reset();
 }
 
+bool NetInput::AbortFlags::raised() const
+{
+    if ((abort && abort->load(std::memory_order_relaxed)) || (cancel && cancel->load(std::memory_order_relaxed)))
+        return true;
+    const std::int64_t until = deadline ? deadline->load(std::memory_order_relaxed) : 0;
+    return until != 0 && steadyNs() > until;
+}
+
 int NetInput::interruptCallback(void *opaque)
 {
-    const auto *abort = static_cast<const std::atomic<bool> *>(opaque);
-    return abort->load(std::memory_order_relaxed) ? 1 : 0;
+    return static_cast<const AbortFlags *>(opaque)->raised() ? 1 : 0;
 }
 
 std::unique_ptr<NetInput> NetInput::open(const std::string &url, bool followPlaylists,
-                                         const std::atomic<bool> &abort)
+                                         const std::atomic<bool> &abort, const std::atomic<bool> *cancel,
+                                         int timeoutMs)
 {
-    return openDirect(url, followPlaylists, abort, 0);
+    const std::int64_t timeoutUs = std::int64_t{std::clamp(timeoutMs, 1, kMaxTimeoutMs)} * 1000;
+    auto input = openDirect(url, followPlaylists, AbortFlags{&abort, cancel}, timeoutUs,
+                            steadyNs() + kOpenTimeouts * timeoutUs * 1000, 0);
+    if (input)
+        input->openDeadline_.store(0);  // reading on has only its own timeout
+    return input;
 }
 
 std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool followPlaylists,
-                                               const std::atomic<bool> &abort, int depth)
+                                               AbortFlags flags, std::int64_t timeoutUs, std::int64_t deadline,
+                                               int depth)
 {
     if (!isHttpUrl(url)) {
         warn(kMsgRefusedUrl, url);
         return nullptr;
     }
-    if (abort.load())
+    if (flags.raised())
         return nullptr;
 
     std::unique_ptr<NetInput> input(new NetInput);
+    input->openDeadline_.store(deadline);
+    input->timeoutUs_ = timeoutUs;
+    input->flags_ = flags;
+    input->flags_.deadline = &input->openDeadline_;
     input->io_ = std::make_unique<Io>();
     Io &io = *input->io_;
-    const AVIOInterruptCB interrupt{&NetInput::interruptCallback,
-                                    const_cast<std::atomic<bool> *>(&abort)};
+    const AVIOInterruptCB interrupt{&NetInput::interruptCallback, &input->flags_};
 
-    std::unique_ptr<AVDictionary, DictFree> options(networkOptions(true));
+    std::unique_ptr<AVDictionary, DictFree> options(networkOptions(true, timeoutUs));
     AVDictionary *raw = options.release();
     int rc = avio_open2(&io.http, url.c_str(), AVIO_FLAG_READ, &interrupt, &raw);
     options.reset(raw);
@@ -297,14 +327,14 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
         }
         std::size_t tried = 0;
         for (const std::string &entry : parsePlaylist(kind, text)) {
-            if (abort.load() || tried >= kMaxPlaylistEntries)
+            if (flags.raised() || steadyNs() > deadline || tried >= kMaxPlaylistEntries)
                 break;
             if (!isHttpUrl(entry)) {
                 warn(kMsgRefusedEntry, entry);
                 continue;
             }
             ++tried;
-            if (auto opened = openDirect(entry, followPlaylists, abort, depth + 1))
+            if (auto opened = openDirect(entry, followPlaylists, flags, timeoutUs, deadline, depth + 1))
                 return opened;
         }
         return nullptr;
@@ -331,6 +361,7 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->interrupt_callback = interrupt;
     format->io_open = &openNested;
+    format->opaque = input.get();
     AVDictionary *formatOptions = nullptr;
     av_dict_set(&formatOptions, "protocol_whitelist", kProtocolWhitelist, 0);
     rc = avformat_open_input(&format, url.c_str(), nullptr, &formatOptions);

@@ -20,6 +20,9 @@ constexpr const char *kLogPrefix = "melodeck audio: ";
 
 std::unique_ptr<Output> Output::open(int frequency)
 {
+    // The program decides what SIGINT and SIGTERM do; SDL's own handlers
+    // would turn them into events that nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::fprintf(stderr, "%scannot start audio: %s\n", kLogPrefix, SDL_GetError());
         return nullptr;

@@ -60,10 +60,12 @@ std::unique_ptr<Stream> Stream::openFile(const std::string &path, MediaSource::K
     return stream;
 }
 
-std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate)
+std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate,
+                                        std::shared_ptr<const std::atomic<bool>> cancel, int timeoutMs)
 {
     std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kUrlBufferSeconds, outputRate)));
-    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_);
+    stream->cancel_ = std::move(cancel);
+    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_, stream->cancel_.get(), timeoutMs);
     if (!stream->net_)
         return nullptr;
     {
@@ -74,6 +76,9 @@ std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlayl
     Stream *raw = stream.get();
     auto source = MediaSource::openExternal(stream->net_->format(), [raw] { raw->pollMeta(); });
     if (!source || !stream->setUp(std::move(source)) || !stream->waitForPrebuffer())
+        return nullptr;
+    // An interrupted read ends the prebuffering early, with data or not.
+    if (stream->cancel_ && stream->cancel_->load())
         return nullptr;
     return stream;
 }
@@ -140,6 +145,7 @@ void Stream::play(bool restart)
 {
     if (restart && source_->seekable())
         setPositionBytes(0);
+    pausedAt_.store(-1);
     playing_.store(true);
     wake_.notify_all();
 }
@@ -147,15 +153,20 @@ void Stream::play(bool restart)
 void Stream::pause()
 {
     playing_.store(false);
+    // Once a running callback is done no frame goes out; the position stays
+    // where the listener heard the pause, not a buffer later.
+    std::lock_guard lock(mix_);
+    if (playing_.load())
+        return;  // played again meanwhile
+    pausedAt_.store(heardOutputFrames());
 }
 
 bool Stream::active() const
 {
     if (!playing_.load())
         return false;
-    // Finished: everything decoded has gone out and been heard.
-    return !(ended_.load() && !seekPending_.load() && ring_->availableFrames() == 0
-             && heardOutputFrames() >= consumed_.load());
+    // Finished: everything decoded has gone to the output.
+    return !(ended_.load() && !seekPending_.load() && ring_->availableFrames() == 0);
 }
 
 std::int64_t Stream::lengthBytes() const
@@ -217,6 +228,8 @@ void Stream::publishPosition(std::int64_t consumed, std::int64_t chunk)
 
 std::int64_t Stream::heardOutputFrames() const
 {
+    if (const std::int64_t paused = pausedAt_.load(); paused >= 0)
+        return paused;
     std::int64_t consumed = 0, chunk = 0, at = 0;
     for (;;) {
         const std::uint32_t before = sequence_.load(std::memory_order_acquire);
@@ -270,6 +283,13 @@ std::size_t Stream::mixInto(float *out, std::size_t frames)
     historyWrite_.store(w, std::memory_order_release);
     publishPosition(consumed_.load(std::memory_order_relaxed) + static_cast<std::int64_t>(total),
                     static_cast<std::int64_t>(total));
+    // Dry after the decoder's last frame: the song has gone out. The decoder
+    // thread reports it, so the next song can be opened while the device
+    // still plays this one's last buffer.
+    if (total < frames && ended_.load(std::memory_order_acquire) && !drained_.load(std::memory_order_relaxed)) {
+        drained_.store(true, std::memory_order_release);
+        wake_.notify_all();
+    }
     return total;
 }
 
@@ -297,6 +317,11 @@ void Stream::run()
                 continue;
             }
             if (ended_.load() || failed_.load()) {
+                if (drained_.load() && !endReported_) {
+                    lock.unlock();
+                    reportEnd();
+                    continue;
+                }
                 wake_.wait_for(lock, kIdleWait);
                 continue;
             }
@@ -351,8 +376,11 @@ void Stream::applySeek()
         ring_->clear();
         base_.store(source_->position());
         publishPosition(0, 0);
+        pausedAt_.store(-1);
+        ended_.store(false);
+        drained_.store(false);
     }
-    ended_.store(false);
+    endReported_ = false;
     std::lock_guard lock(control_);
     seekDone_ = request;
     if (seekDone_ == seekRequest_)
@@ -454,6 +482,25 @@ void Stream::addMetaSync(Handle sync, SyncProc proc)
 {
     std::lock_guard lock(tagsMutex_);
     syncs_.emplace_back(sync, std::move(proc));
+}
+
+void Stream::addEndSync(Handle sync, SyncProc proc)
+{
+    std::lock_guard lock(tagsMutex_);
+    endSyncs_.emplace_back(sync, std::move(proc));
+}
+
+void Stream::reportEnd()
+{
+    endReported_ = true;
+    std::vector<std::pair<Handle, SyncProc>> syncs;
+    {
+        std::lock_guard lock(tagsMutex_);
+        syncs = endSyncs_;
+    }
+    for (const auto &[sync, proc] : syncs)
+        if (proc)
+            proc(sync, handle_);
 }
 
 std::optional<std::string> Stream::tags(TagType type) const

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 #include "mediasource.h"
+#include "netinput.h"
 #include "peakingband.h"
 #include "ringbuffer.h"
 
@@ -20,8 +21,6 @@ struct SwrContext;
 
 namespace audio {
 
-class NetInput;
-
 // One playable stream: a decoder thread fills a small ring buffer with
 // frames at the output rate, the output callback drains it. Byte positions
 // count 16-bit samples at the source's own rate and channel count.
@@ -31,9 +30,11 @@ public:
 
     static std::unique_ptr<Stream> openFile(const std::string &path, MediaSource::Kind kind, Handle handle,
                                             int outputRate);
-    // Blocks until the stream has data to play or has failed.
+    // Blocks until the stream has data to play or has failed; gives up at
+    // once when `cancel` turns true.
     static std::unique_ptr<Stream> openUrl(const std::string &url, bool followPlaylists, Handle handle,
-                                           int outputRate);
+                                           int outputRate, std::shared_ptr<const std::atomic<bool>> cancel = {},
+                                           int timeoutMs = NetInput::kDefaultTimeoutMs);
     ~Stream();
     Stream(const Stream &) = delete;
     Stream &operator=(const Stream &) = delete;
@@ -58,6 +59,8 @@ public:
     bool setFxParams(Handle fx, const ParamEq &params);
 
     void addMetaSync(Handle sync, SyncProc proc);
+    // Runs on the decoder thread once the output has taken the last frame.
+    void addEndSync(Handle sync, SyncProc proc);
     std::optional<std::string> tags(TagType type) const;
 
     // Output side, called from the audio callback only: adds this stream's
@@ -69,6 +72,12 @@ public:
 
     // Stops a pending network read at once; the stream is about to go.
     void abort();
+
+    // Frames decoded and waiting for the output, and whether the decoder has
+    // delivered its last frame (or given up): lets an offline renderer wait
+    // for the decoder as a sound card never would.
+    std::size_t bufferedFrames() const { return ring_->availableFrames(); }
+    bool decodingDone() const { return ended_.load() || failed_.load(); }
 
 private:
     struct FxSlot {
@@ -88,6 +97,7 @@ private:
     bool pushAll(const std::vector<float> &frames);
     void pollMeta();
     bool waitForPrebuffer();
+    void reportEnd();
     std::int64_t heardOutputFrames() const;
     std::int64_t sourceFrames(std::int64_t outputFrames) const;
     void publishPosition(std::int64_t consumed, std::int64_t chunk);
@@ -96,6 +106,7 @@ private:
     const int outputRate_;
     const std::size_t ringFrames_;
     std::atomic<bool> abort_{false};
+    std::shared_ptr<const std::atomic<bool>> cancel_;  // the opener's; net_ reads it
     std::unique_ptr<NetInput> net_;       // declared before source_: the source reads through it
     std::unique_ptr<MediaSource> source_;
     std::unique_ptr<RingBuffer> ring_;
@@ -113,6 +124,10 @@ private:
     std::atomic<bool> seekPending_{false};
     std::atomic<bool> ended_{false};  // the decoder has delivered its last frame
     std::atomic<bool> failed_{false};
+    // The output found the ring dry after the decoder's last frame; the end
+    // syncs have run for it. Both are cleared by a seek.
+    std::atomic<bool> drained_{false};
+    bool endReported_ = false;  // decoder thread only
 
     // Position: what the output has taken since the last seek, and when it
     // took its latest chunk. Written under mix_ (callback or seek), read
@@ -123,6 +138,7 @@ private:
     std::atomic<std::int64_t> consumed_{0};
     std::atomic<std::int64_t> chunk_{0};
     std::atomic<std::int64_t> chunkTime_{0};  // steady clock, nanoseconds
+    std::atomic<std::int64_t> pausedAt_{-1};  // output frames heard at the pause; -1 unless paused
     std::vector<float> scratch_;
 
     std::array<std::atomic<float>, kHistory> history_{};
@@ -136,6 +152,7 @@ private:
     std::string icyTags_;
     std::string meta_;
     std::vector<std::pair<Handle, SyncProc>> syncs_;
+    std::vector<std::pair<Handle, SyncProc>> endSyncs_;
 
     std::thread worker_;
 };

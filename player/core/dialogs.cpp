@@ -2,10 +2,10 @@
 
 #include "forms/tautotag_form.h"
 #include "forms/tbase_form.h"
-#include "forms/tradio_form.h"
 #include "forms/tskin_editor_form.h"
 #include "tequalizer_form.h"
 #include "melodeck.h"
+#include "webradio_form.h"
 
 TDialogs createDialogs(Melodeck &window)
 {

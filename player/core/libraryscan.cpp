@@ -22,6 +22,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -53,11 +55,12 @@ QStringList localPaths(const QMimeData *mime)
 
 // Marks a scan as running: the controls that could read or change the table
 // being filled are disabled and get their old state back at the end, and
-// the last progress texts are drawn.
+// the last progress texts are drawn. A scope inside another one (a
+// forwarded folder walked while a refresh runs) leaves the end to the outer.
 class TLibraryScan::BusyScope
 {
 public:
-    explicit BusyScope(TLibraryScan &owner) : owner_(owner)
+    explicit BusyScope(TLibraryScan &owner) : owner_(owner), outermost_(!owner.busy_)
     {
         owner_.busy_ = true;
         const QList<QWidget *> widgets = owner_.blockedWhileScanning();
@@ -74,17 +77,23 @@ public:
             if (widget)
                 widget->setEnabled(true);
         owner_.flushFields(true);
+        if (!outermost_)
+            return;
         owner_.busy_ = false;
+        // Work that waited for the scan goes first, a close asked for
+        // meanwhile after it.
         if (owner_.closeWanted_) {
             owner_.closeWanted_ = false;
-            QTimer::singleShot(0, &owner_.window_, [w = &owner_.window_] { w->close(); });
+            owner_.waiting_.push_back({[w = &owner_.window_] { w->close(); }, false});
         }
+        owner_.scheduleWaiting();
     }
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
 
 private:
     TLibraryScan &owner_;
+    const bool outermost_;
     QList<QPointer<QWidget>> disabled_;
 };
 
@@ -177,6 +186,8 @@ bool TLibraryScan::eventFilter(QObject *watched, QEvent *event)
             event->ignore();
             return true;
         }
+        // Nothing that waited may run on a closed window.
+        waiting_.clear();
         return false;
     default:
         return false;
@@ -220,8 +231,8 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
             window_.page_control->setCurrentIndex(Page::Musiclist);
         }
         window_.showList(musiclist);
+        libraryLoaded_ = true;
     }
-    runPendingDrops();
 }
 
 void TLibraryScan::askForBaseDirectory(TStringListC &baseDirectories)
@@ -246,13 +257,61 @@ void TLibraryScan::askForBaseDirectory(TStringListC &baseDirectories)
 
 void TLibraryScan::dropFiles(const QStringList &paths)
 {
-    PendingDrop drop{paths, window_.currentList, window_.page_control->currentIndex() == Page::Musiclist};
-    if (busy_) {
-        pendingDrops_.push_back(std::move(drop));
+    // The drop goes where the user saw it go, also when it has to wait.
+    const PendingDrop drop{paths, window_.currentList,
+                           window_.page_control->currentIndex() == Page::Musiclist};
+    runOrKeep([this, drop] { runDrop(drop); }, true);
+}
+
+void TLibraryScan::whenIdle(std::function<void()> job)
+{
+    runOrKeep(std::move(job), false);
+}
+
+void TLibraryScan::runOrKeep(std::function<void()> job, bool needsLibrary)
+{
+    WaitingJob waiting{std::move(job), needsLibrary};
+    // Earlier work that is due goes first.
+    if (runnable(waiting) && !runnableWaiting()) {
+        waiting.run();
         return;
     }
-    runDrop(drop);
-    runPendingDrops();
+    waiting_.push_back(std::move(waiting));
+}
+
+bool TLibraryScan::runnable(const WaitingJob &job) const
+{
+    return !busy_ && (libraryLoaded_ || !job.needsLibrary);
+}
+
+bool TLibraryScan::runnableWaiting() const
+{
+    return std::any_of(waiting_.begin(), waiting_.end(), [this](const WaitingJob &job) { return runnable(job); });
+}
+
+void TLibraryScan::scheduleWaiting()
+{
+    if (runScheduled_ || !runnableWaiting())
+        return;
+    runScheduled_ = true;
+    // From the message loop, once the handler that ended the scan is done.
+    QMetaObject::invokeMethod(this, [this] {
+        runScheduled_ = false;
+        runWaiting();
+    }, Qt::QueuedConnection);
+}
+
+void TLibraryScan::runWaiting()
+{
+    while (!busy_) {
+        const auto next = std::find_if(waiting_.begin(), waiting_.end(),
+                                       [this](const WaitingJob &job) { return runnable(job); });
+        if (next == waiting_.end())
+            return;
+        const std::function<void()> job = std::move(next->run);
+        waiting_.erase(next);
+        job();
+    }
 }
 
 void TLibraryScan::runDrop(const PendingDrop &drop)
@@ -274,20 +333,12 @@ void TLibraryScan::runDrop(const PendingDrop &drop)
         window_.musiclist.saveTable(scanner_->songListFile());
 }
 
-void TLibraryScan::runPendingDrops()
-{
-    while (!busy_ && !pendingDrops_.empty()) {
-        const PendingDrop next = std::move(pendingDrops_.front());
-        pendingDrops_.erase(pendingDrops_.begin());
-        runDrop(next);
-    }
-}
-
 void TLibraryScan::addToPlaylist(const QString &path)
 {
+    // A walk of its own: the start-up load and drops wait for it.
+    const BusyScope scope(*this);
     if (QFileInfo(path).isDir())
         scanner_->addDirectory(withoutTrailingSlash(path), window_.playlist, false);
     else
         scanner_->addFile(path, window_.playlist, false);
-    flushFields(true);
 }

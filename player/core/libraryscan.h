@@ -3,7 +3,9 @@
 // What the main window hands its library work to: the song-list load and
 // refresh, drops from the desktop, the command line's directory walks, and
 // the progress in the display fields. Only one scan runs at a time: a second
-// refresh is ignored and drops wait until the running scan is done.
+// refresh is ignored and drops wait until the running scan is done. Drops
+// may save the library, so they also wait until the stored song list has
+// been loaded in this run.
 
 #include "scanner.h"
 
@@ -13,9 +15,10 @@
 #include <QStringList>
 
 #include <array>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 class Melodeck;
 class QWidget;
@@ -42,7 +45,13 @@ public:
     // playlist, without the duplicate check.
     void addToPlaylist(const QString &path);
 
+    // Runs job at once when no scan runs and no earlier work is due;
+    // otherwise once the running scan has ended, in the order given.
+    void whenIdle(std::function<void()> job);
+
     bool busy() const { return busy_; }
+    // True once this run has loaded the stored song list or built it.
+    bool libraryLoaded() const { return libraryLoaded_; }
     TLibraryScanner &scanner() { return *scanner_; }
 
 protected:
@@ -55,6 +64,11 @@ private:
         TFileInfos *target;
         bool onMusiclistTab;
     };
+    struct WaitingJob
+    {
+        std::function<void()> run;
+        bool needsLibrary;
+    };
     class BusyScope;
 
     void showField(TScanField field, const QString &text);
@@ -62,7 +76,12 @@ private:
     void flushFields(bool repaint);
     void askForBaseDirectory(TStringListC &baseDirectories);
     void runDrop(const PendingDrop &drop);
-    void runPendingDrops();
+    // Runs job now when nothing stands in its way, else keeps it.
+    void runOrKeep(std::function<void()> job, bool needsLibrary);
+    bool runnable(const WaitingJob &job) const;
+    bool runnableWaiting() const;
+    void scheduleWaiting();
+    void runWaiting();
     QList<QWidget *> blockedWhileScanning() const;
 
     Melodeck &window_;
@@ -72,5 +91,7 @@ private:
     QElapsedTimer sinceRepaint_;
     bool busy_ = false;
     bool closeWanted_ = false;
-    std::vector<PendingDrop> pendingDrops_;
+    bool libraryLoaded_ = false;
+    bool runScheduled_ = false;
+    std::deque<WaitingJob> waiting_;
 };

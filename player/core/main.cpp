@@ -9,9 +9,12 @@
 #include "dialogs.h"
 #include "programdir.h"
 #include "options.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
+#include <QWidget>
 
 #include <memory>
 
@@ -41,6 +44,18 @@ std::unique_ptr<TInstanceLock> instanceCheck(const QString &directory, const QSt
     }
     return nullptr;
 }
+
+// A termination signal closes the window as its close button would; an
+// open dialog or message box would hold that up, so it is closed first
+// (cancelled), and the window follows once the dialog's loop has returned.
+void closeOnSignal(QWidget &window)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *widget : windows)
+        if (widget != &window && widget->isVisible() && widget->isModal())
+            widget->close();
+    QTimer::singleShot(0, &window, &QWidget::close);
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -57,8 +72,12 @@ int main(int argc, char **argv)
         return 0;
 
     QApplication app(argc, argv);
+    // From here on SIGTERM, SIGINT and SIGHUP wait in the event loop; one
+    // that comes during the start-up closes the window once it is shown.
+    TTerminationSignals termination;
+    // Only the name: a display name would be appended to every window title,
+    // and the main window's title is the playing song alone.
     QApplication::setApplicationName(Caption::WindowTitle);
-    QApplication::setApplicationDisplayName(Caption::WindowTitle);
 
     if (!prepareProgramDir())
         qWarning("Melodeck: cannot set up %s", qUtf8Printable(programDir()));
@@ -78,6 +97,11 @@ int main(int argc, char **argv)
         if (!server.listen(instanceSocketPath(directory)))
             qWarning("Melodeck: cannot listen for second starts: %s", qPrintable(server.errorString()));
     }
+
+    QObject::connect(&termination, &TTerminationSignals::received, &window,
+                     [&window] { closeOnSignal(window); });
+    if (termination.caught())
+        QTimer::singleShot(0, &window, [&window] { closeOnSignal(window); });
 
     window.show();
     return QApplication::exec();

@@ -17,6 +17,7 @@
 #include "tabcontrol.h"
 #include "timage.h"
 #include "usermessages.h"
+#include "webradio.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -73,6 +74,8 @@ void Melodeck::connectEvents()
     keyboard_ = std::make_unique<TKeyboardControl>(*this);
     connect(&key_monitor, &QTimer::timeout, this, &Melodeck::key_monitorTimer);
     connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
+    connect(radio_add, &QPushButton::clicked, this, &Melodeck::radio_addClick);
+    connect(radio_sub, &QPushButton::clicked, this, &Melodeck::radio_subClick);
 }
 
 bool Melodeck::FormCreate()
@@ -138,11 +141,20 @@ bool Melodeck::FormCreate()
     step(u"commandLine"_s);
     addCommandLine();
 
-    currentList = &playlist;
-    gridModel_->setTable(currentList);
-    writeHeaders();
-    if (playlist.count() > 0)
+    // The tab strip and the grid agree from here on. They show the page the
+    // deferred start-up ends on: the playlist when songs came with the
+    // command line, else the library, still empty until that load fills it.
+    const bool songsGiven = playlist.count() > 0;
+    {
+        const QSignalBlocker quiet(page_control);
+        page_control->setCurrentIndex(songsGiven ? Page::Playlist : Page::Musiclist);
+    }
+    showList(songsGiven ? playlist : musiclist);
+    if (songsGiven)
         playSong(0, false);
+
+    step(u"radio"_s);
+    radioSetup();
 
     createMediaControl();
 
@@ -154,16 +166,20 @@ bool Melodeck::FormCreate()
 void Melodeck::load_songlist_timerTimer()
 {
     load_songlist_timer.stop();
-    step(u"deferred"_s);
-    equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
-    button_refreshsonglistClick(&load_songlist_timer);
-    search_q->setFocus();
-    if (playlist.count() > 0) {
-        const QSignalBlocker quiet(page_control);
-        page_control->setCurrentIndex(Page::Playlist);
-        page_controlChange();
-    }
-    testLog(u"deferred"_s);
+    // The stored library is loaded in every run: when a scan (a forwarded
+    // folder, the user's refresh) still runs, once it has ended.
+    libraryScan_->whenIdle([this] {
+        step(u"deferred"_s);
+        equalizer_->loadDefault(skin_.equalizer, skin_.equalizerOn);
+        button_refreshsonglistClick(&load_songlist_timer);
+        search_q->setFocus();
+        if (playlist.count() > 0) {
+            const QSignalBlocker quiet(page_control);
+            page_control->setCurrentIndex(Page::Playlist);
+            page_controlChange();
+        }
+        testLog(u"deferred"_s);
+    });
 }
 
 void Melodeck::FormClose()
@@ -182,6 +198,10 @@ void Melodeck::FormClose()
     key_monitor.stop();
     load_songlist_timer.stop();
     title_refresh.stop();
+    // A refresh still probing is abandoned before the lists and the audio
+    // library go.
+    if (webRadio_)
+        webRadio_->stopRefresh();
 
     if (button_stop->isEnabled()) {
         engine_.channelStop(currentStream);
@@ -313,7 +333,8 @@ void Melodeck::sortByColumn(int column)
 
 void Melodeck::page_controlChange()
 {
-    if (radio_add->isVisible()) {
+    // Hidden, not invisible: the window itself may not be shown yet.
+    if (!radio_add->isHidden()) {
         radio_add->hide();
         radio_sub->hide();
     }
@@ -325,6 +346,8 @@ void Melodeck::page_controlChange()
         showList(radiolist);
         radio_add->show();
         radio_sub->show();
+        if (webRadio_)
+            webRadio_->refreshRadioList();
         break;
     case Page::Searchlist:
         showList(searchlist);

@@ -7,6 +7,7 @@
 #include "az_id3tag.h"
 #include "az_search.h"
 #include "engine.h"
+#include "inputguard.h"
 #include "options.h"
 #include "skindisplay.h"
 #include "skinsettings.h"
@@ -45,6 +46,7 @@ class TPlayOrder;
 class TSongLists;
 class TSongTableModel;
 class TTabControl;
+class TWebRadio;
 
 // What the skin editor gets from the main window at start-up.
 struct TSkinEditorCallbacks
@@ -143,6 +145,12 @@ public:
     void mediaPositionJumped();
     TMediaControl *mediaControl() const { return mediaControl_.get(); }
 
+    // Web radio (melodeck_radio.cpp).
+    void radioSetup();
+    void radio_addClick();
+    void radio_subClick();
+    TWebRadio *webRadio() const { return webRadio_.get(); }
+
     // The shared state.
     TFileInfos musiclist;
     TFileInfos radiolist;
@@ -213,6 +221,8 @@ public:
     audio::Engine &engine() { return engine_; }
     TUnRar *archives() const { return unrar_.get(); }
     std::mt19937 &random() { return random_; }
+    // Asked by the mouse handlers of the grid and the tab strip.
+    TInputGuard &inputGuard() { return inputGuard_; }
 
     void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void Image1MouseMove(Qt::KeyboardModifiers shift, int x, int y);
@@ -238,6 +248,7 @@ private:
 
     audio::Engine engine_;
     TSkinDisplay display_;
+    TInputGuard inputGuard_;
     TSkinSettings skin_;
     std::unique_ptr<TAzPositionBar> positionBar_;
     std::unique_ptr<TAzVolumeBar> volumeBar_;
@@ -252,6 +263,7 @@ private:
     std::unique_ptr<TEqualizer> equalizer_;
     std::unique_ptr<TAzVis> spectrum_;
     std::unique_ptr<TMediaControl> mediaControl_;
+    std::unique_ptr<TWebRadio> webRadio_;
     TSkinEditorCallbacks skinEditorCallbacks_;
     std::mt19937 random_;
     QStringList arguments_;

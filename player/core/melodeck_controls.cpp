@@ -1,6 +1,7 @@
 // The main window's controls: places, captions, hints and starting states.
 
 #include "captions.h"
+#include "compactstyle.h"
 #include "defaultskin.h"
 #include "melodeck.h"
 #include "songtablemodel.h"
@@ -67,17 +68,12 @@ QPushButton *button(QWidget *parent, const QString &name, const QRect &rect, con
     return b;
 }
 
-// Over the skin picture a caption needs a ground of its own, and the narrow
-// mode buttons a font small enough to show their captions whole.
-void fitOverSkin(QAbstractButton *button)
+// Controls that lie on the skin picture get the desktop theme's ground, as
+// they would have on a plain window; dark text on a dark skin is unreadable.
+void opaqueOnSkin(QWidget *control, QPalette::ColorRole ground = QPalette::Window)
 {
-    constexpr qreal kSmallestPointSize = 6.0;
-    button->setAutoFillBackground(true);
-    QFont font = button->font();
-    while (button->sizeHint().width() > button->width() && font.pointSizeF() > kSmallestPointSize) {
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-        button->setFont(font);
-    }
+    control->setBackgroundRole(ground);
+    control->setAutoFillBackground(true);
 }
 
 TImage *hiddenPicture(QWidget *parent, const QString &name, const QRect &rect, const QImage &picture)
@@ -145,15 +141,22 @@ void Melodeck::createControls()
     search_or = place<QRadioButton>(this, u"search_or"_s, 552, 210, 41, 17);
     search_or->setText(u"OR"_s);
     search_or->setToolTip(kHintAnyTerm);
-    for (QAbstractButton *mode : {search_entirestring, search_and, search_or})
-        fitOverSkin(mode);
+    for (QWidget *control : {static_cast<QWidget *>(search), static_cast<QWidget *>(search_entirestring),
+                             static_cast<QWidget *>(search_and), static_cast<QWidget *>(search_or)})
+        opaqueOnSkin(control);
+    auto *compact = new TCompactStyle(this);
+    for (QRadioButton *radio : {search_entirestring, search_and, search_or})
+        radio->setStyle(compact);
 
     page_control = place<TTabControl>(this, u"page_control"_s, 0, 232, 297, 33);
+    opaqueOnSkin(page_control);
     button_saveplaylist = button(this, u"button_saveplaylist"_s, {304, 234, 73, 17}, u"Save Playlist"_s);
     button_loadplaylist = button(this, u"button_loadplaylist"_s, {382, 234, 73, 17}, u"Load Playlist"_s);
     button_after_playlist = place<QToolButton>(this, u"button_after_playlist"_s, 460, 234, 25, 17);
     button_after_playlist->setAutoRaise(true);
     button_after_playlist->setToolTip(kHintAfterPlaylist);
+    // The glyph is drawn dark: it needs the light ground of a button.
+    opaqueOnSkin(button_after_playlist, QPalette::Button);
     button_tag = button(this, u"button_tag"_s, {491, 234, 31, 17}, Caption::Tag, kHintTag);
     Button1 = button(this, u"Button1"_s, {528, 234, 65, 17}, u"Skin Editor"_s);
 
@@ -167,6 +170,7 @@ void Melodeck::createControls()
     songlist_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     songlist_grid->horizontalHeader()->setDefaultSectionSize(kGridDefaultColumnWidth);
     songlist_grid->horizontalHeader()->setHighlightSections(false);
+    songlist_grid->horizontalHeader()->setStyle(compact);
     songlist_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     songlist_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     songlist_grid->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -12,6 +12,7 @@
 #include "tabcontrol.h"
 #include "timage.h"
 #include "usermessages.h"
+#include "webradio.h"
 
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -35,6 +36,7 @@ void Melodeck::createPlayback()
     };
     hooks.songEnded = [this] { playOrder_->songEnded(); };
     hooks.setEqualizer = [this](audio::Handle stream) { equalizer_->setEqualizer(stream); };
+    hooks.openStation = [this](int, const QString &url) { return webRadio_ && webRadio_->openStation(url); };
     hooks.setApplicationTitle = [this](const QString &title) { setWindowTitle(title); };
     hooks.showMessage = [this](const QString &title, const QString &text) {
         showMessage(this, QMessageBox::Critical, title, text);

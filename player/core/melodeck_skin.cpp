@@ -57,6 +57,9 @@ void Melodeck::loadSkin(bool redraw)
     display_.initDisplay(Image1, settings.fontColor);
     skin_ = settings;
     keyboard_->switchHotKeys(skin_.hotKeysOn);
+    // The new picture came without texts; the fields show the song again.
+    if (redraw)
+        showSongInfo(false);
     spectrum_->initSpectrum(TAzVis::kLeft, TAzVis::kTop, TAzVis::kWidth, TAzVis::kHeight, Image1);
     if (skin_.spectrumOn)
         azVisTimer.start();

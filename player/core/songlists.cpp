@@ -1,6 +1,7 @@
 #include "songlists.h"
 
 #include "captions.h"
+#include "inputguard.h"
 #include "melodeck.h"
 #include "playback.h"
 #include "songtablemodel.h"
@@ -154,8 +155,12 @@ void TSongLists::songlist_gridDblClick()
     if (w_.page_control->currentIndex() == Page::Playlist) {
         w_.playSong(selected, true);
     } else if (w_.currentList->count() > 0 && selected >= 0 && selected < w_.currentList->count()) {
+        // The row is taken before the playlist is emptied, in case the
+        // shown list is the playlist itself.
+        TFileInfos chosen;
+        chosen.appendRowFrom(*w_.currentList, selected);
         w_.playlist.clear();
-        w_.playlist.appendRowFrom(*w_.currentList, selected);
+        w_.playlist.appendRowFrom(chosen, 0);
         w_.playSong(0, true);
     }
     w_.search_q->setFocus();
@@ -242,13 +247,15 @@ void TSongLists::page_controlMouseDown(Qt::MouseButton button, int x)
         return;
     if (tab == Page::Playlist) {
         w_.playlist.clear();
-        showList(*w_.currentList);
+        showList(w_.playlist);
         return;
     }
-    TFileInfos &source = *w_.currentList;
-    if (source.count() == 0)
+    // Counted once: appending the playlist to itself doubles it.
+    const TFileInfos &source = *w_.currentList;
+    const int rows = source.count();
+    if (rows == 0)
         return;
-    for (int row = 0; row < source.count(); ++row)
+    for (int row = 0; row < rows; ++row)
         w_.playlist.appendRowFrom(source, row);
     if (w_.button_stop->isEnabled()) {
         {
@@ -258,13 +265,34 @@ void TSongLists::page_controlMouseDown(Qt::MouseButton button, int x)
         w_.page_controlChange();
     } else {
         w_.randomMode = false;
-        w_.playSong(w_.playlist.count() - source.count(), true);
+        w_.playSong(w_.playlist.count() - rows, true);
     }
+}
+
+QWidget *TSongLists::controlOf(const QObject *watched) const
+{
+    QTableView *grid = w_.songlist_grid;
+    if (watched == grid->viewport() || watched == grid->horizontalHeader()->viewport())
+        return grid;
+    if (watched == w_.page_control)
+        return w_.page_control;
+    return nullptr;
 }
 
 bool TSongLists::eventFilter(QObject *watched, QEvent *event)
 {
     QTableView *grid = w_.songlist_grid;
+    if (!w_.inputGuard().allows(controlOf(watched))) {
+        // Qt drops the input of a disabled control after this; a held
+        // control handles it itself. Neither shows a stale hint.
+        dragFrom_ = -1;
+        dragging_ = false;
+        if (event->type() == QEvent::ToolTip && watched == grid->viewport()) {
+            QToolTip::hideText();
+            return true;
+        }
+        return false;
+    }
     if (watched == grid->horizontalHeader()->viewport()) {
         if (event->type() == QEvent::MouseButtonRelease) {
             const auto *mouse = static_cast<QMouseEvent *>(event);

@@ -48,6 +48,8 @@ protected:
 
 private:
     bool tagMode() const;
+    // The control whose enabled state rules the events of watched.
+    QWidget *controlOf(const QObject *watched) const;
     int *topRowOf(const TFileInfos *list);
     void selectGridRow(int gridRow);
 

@@ -24,6 +24,11 @@ void TSongTableModel::reload()
     endResetModel();
 }
 
+void TSongTableModel::cellsChanged(int row, int firstColumn, int lastColumn)
+{
+    Q_EMIT dataChanged(index(row, firstColumn), index(row, lastColumn), {Qt::DisplayRole});
+}
+
 int TSongTableModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid())

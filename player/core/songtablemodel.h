@@ -24,6 +24,8 @@ public:
     void setHeaders(const QStringList &headers);
     // Call after the table changed behind the model's back.
     void reload();
+    // Call after cells of one row changed in place.
+    void cellsChanged(int row, int firstColumn, int lastColumn);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

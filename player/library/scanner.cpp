@@ -166,7 +166,8 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
         show(TScanField::Title, path);
         runMessageLoop();
         if (archives_) {
-            const TFileRARInfos members = archives_->listArchive(path);
+            // A big archive keeps the window responsive between its members.
+            const TFileRARInfos members = archives_->listArchive(path, [this] { runMessageLoop(); });
             table.appendColumns(members);
             if (knownTable_ == &table) {
                 for (const QString &name : members.filename)

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -109,7 +110,8 @@ public:
         bool readable = true;
     };
 
-    Reader(const Binding &binding, const QString &path) : lib_(binding), path_(path)
+    Reader(std::shared_ptr<const Binding> binding, const QString &path)
+        : binding_(std::move(binding)), lib_(*binding_), path_(path)
     {
         open(false);
     }
@@ -160,11 +162,13 @@ public:
         return member;
     }
 
-    // Writes the current member's data to destination through a new file in
-    // the same folder that is renamed over it only when complete, so a reader
-    // that still has the old file open keeps its data. No fsync: the scratch
-    // file need not survive a crash, and listing writes one per member.
-    bool extractTo(const QString &destination)
+    // Writes the current member's data, or its first `limit` bytes, to
+    // destination through a new file in the same folder that is renamed over
+    // it only when complete, so a reader that still has the old file open
+    // keeps its data. No fsync: the scratch file need not survive a crash,
+    // and listing writes one per member. The unread rest of a member is
+    // skipped by the next header read.
+    bool extractTo(const QString &destination, qint64 limit = -1)
     {
         QTemporaryFile out(destination + QLatin1StringView(kNewFileSuffix));
         if (!out.open()) {
@@ -173,8 +177,10 @@ public:
             return false;
         }
         std::array<char, kReadBlockSize> buffer{};
-        for (;;) {
-            const ssize_t got = lib_.readData(archive_, buffer.data(), buffer.size());
+        for (qint64 left = limit; left != 0;) {
+            const std::size_t want =
+                left < 0 ? buffer.size() : std::min(buffer.size(), static_cast<std::size_t>(left));
+            const ssize_t got = lib_.readData(archive_, buffer.data(), want);
             if (got == 0)
                 break;
             if (got < 0) {
@@ -187,6 +193,8 @@ public:
                          qUtf8Printable(out.errorString()));
                 return false;
             }
+            if (left > 0)
+                left -= got;
         }
         if (!out.flush()) {
             qWarning(kWriteFailedWarning, qUtf8Printable(destination),
@@ -237,6 +245,7 @@ private:
         return text ? QString::fromUtf8(text) : QString();
     }
 
+    const std::shared_ptr<const Binding> binding_;
     const Binding &lib_;
     const QString path_;
     Archive *archive_ = nullptr;
@@ -265,7 +274,7 @@ bool TUnRar::loadArchiveLibrary(const QString &libraryFile)
     binding->handle = ::dlopen(QFile::encodeName(libraryFile).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!binding->handle || !binding->bindAll())
         return false;
-    binding_ = std::move(binding);
+    binding_ = std::shared_ptr<const Binding>(std::move(binding));
     return true;
 }
 
@@ -274,28 +283,34 @@ void TUnRar::freeArchiveLibrary()
     binding_.reset();
 }
 
-TFileRARInfos TUnRar::listArchive(const QString &archivePath) const
+TFileRARInfos TUnRar::listArchive(const QString &archivePath,
+                                  const std::function<void()> &betweenMembers) const
 {
     TFileRARInfos rows;
     if (!binding_)
         return rows;
-    Reader reader(*binding_, archivePath);
+    Reader reader(binding_, archivePath);
     if (!reader.isOpen())
         return rows;
     const QString scratch = scratchFile();
     while (const auto member = reader.next()) {
         const quint64 sizeKiB = member->size >> kKiBShift;
-        if (member->name.isEmpty()
-            || !filter_.acceptsMember(member->name, static_cast<qint64>(sizeKiB)))
-            continue; // libarchive skips the unread data itself
-        TId3Tags tags;
-        if (member->readable && reader.extractTo(scratch))
-            readSongTags(member->name, archivePath, tags, scratch);
-        else
-            tagsFromFileName(member->name, tags); // never another member's tags
-        rows.appendRow(member->name, archivePath, tags[Id3::TPE1].value, tags[Id3::TIT2].value,
-                       tags[Id3::TALB].value);
-        rows.sizeColumn.append(QString::number(sizeKiB));
+        if (!member->name.isEmpty()
+            && filter_.acceptsMember(member->name, static_cast<qint64>(sizeKiB))) {
+            TId3Tags tags;
+            if (member->readable && reader.extractTo(scratch, id3WindowSize))
+                readSongTags(member->name, archivePath, tags, scratch);
+            else
+                tagsFromFileName(member->name, tags); // never another member's tags
+            rows.appendRow(member->name, archivePath, tags[Id3::TPE1].value, tags[Id3::TIT2].value,
+                           tags[Id3::TALB].value);
+            rows.sizeColumn.append(QString::number(sizeKiB));
+        } // libarchive skips the unread data of other members itself
+        if (betweenMembers) {
+            betweenMembers();
+            if (!binding_)
+                break;
+        }
     }
     return rows;
 }
@@ -305,7 +320,7 @@ bool TUnRar::extractMember(const QString &archivePath, const QString &member,
 {
     if (!binding_)
         return false;
-    Reader reader(*binding_, archivePath);
+    Reader reader(binding_, archivePath);
     if (!reader.isOpen())
         return false;
     const QString destination = folder.isEmpty() ? file : QDir(folder).filePath(file);

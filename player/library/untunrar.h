@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TUnRar
@@ -36,11 +37,16 @@ public:
     void freeArchiveLibrary();
     bool archiveLibraryLoaded() const { return binding_ != nullptr; }
 
-    // One row per accepted member, in archive order, each member extracted
-    // once to the scratch file for its tags. Empty when the library is
-    // missing or the archive cannot be opened; a read error ends the listing
-    // and keeps the rows read so far.
-    TFileRARInfos listArchive(const QString &archivePath) const;
+    // One row per accepted member, in archive order. Of each accepted member
+    // only the bytes the tag reader looks at are extracted, to the scratch
+    // file, so a huge member costs no more than a small one; playback
+    // extracts the whole member again. betweenMembers runs after each member
+    // (the scan lets the message loop run there); should it free the
+    // library, the listing ends with the rows so far. Empty when the library
+    // is missing or the archive cannot be opened; a read error ends the
+    // listing and keeps the rows read so far.
+    TFileRARInfos listArchive(const QString &archivePath,
+                              const std::function<void()> &betweenMembers = {}) const;
 
     // Reads the archive up to the member named exactly member and writes its
     // data to folder/file (just file when folder is empty). The destination
@@ -62,5 +68,7 @@ private:
 
     const TFileFilterInfos &filter_;
     const QString programDir_;
-    std::unique_ptr<Binding> binding_;
+    // Shared with a listing in progress, which may outlive a release made
+    // from its betweenMembers call.
+    std::shared_ptr<const Binding> binding_;
 };

@@ -105,6 +105,13 @@ void Playback::playSong(std::int32_t index, bool showPlaylist)
         return;
     }
 
+    if (!radio) {
+        s_.engine.channelSetSync(s_.currentStream, audio::SyncType::End, 0,
+                                 [this](audio::Handle, audio::Handle stream) {
+                                     QMetaObject::invokeMethod(
+                                         this, [this, stream] { streamEnded(stream); }, Qt::QueuedConnection);
+                                 });
+    }
     if (h_.setEqualizer)
         h_.setEqualizer(s_.currentStream);
     const QString artist = list.artist.value(index);
@@ -216,6 +223,22 @@ void Playback::play_monitorTimer()
         s_.lastPosition = position;
         return;
     }
+    songHasEnded();
+}
+
+void Playback::streamEnded(audio::Handle stream)
+{
+    // A report may be overtaken: by a newer song, a pause or stop (the
+    // monitor is off then), or a seek that made the stream play again.
+    if (stream != s_.currentStream || !c_.play_monitor.isActive()
+        || s_.engine.channelIsActive(stream) != audio::Active::Stopped)
+        return;
+    showTime();
+    songHasEnded();
+}
+
+void Playback::songHasEnded()
+{
     c_.play_monitor.stop();
     startVisuals(false);
     if (h_.songEnded)

@@ -103,6 +103,11 @@ public:
     // Safe from any thread: hands a new stream title to the user-interface
     // thread, in the order the titles came.
     void postStreamTitle(const QString &title);
+    // The audio library reports that a file stream has handed its last
+    // sample to the output; the end of the song is handled at once instead
+    // of after the monitor's next two ticks, which stay the fallback for
+    // stalls, radio and failed songs.
+    void streamEnded(audio::Handle stream);
 
     bool playing() const;
 
@@ -110,6 +115,7 @@ private:
     audio::Handle openFile(const QString &path, const QString &nameForType, std::uint32_t flags);
     void setTitleText(const QString &artist, const QString &title);
     void startVisuals(bool start);
+    void songHasEnded();
 
     PlaybackState s_;
     PlaybackControls c_;

@@ -136,7 +136,13 @@ QString TSkinDisplay::formatTime(quint32 seconds)
 
 QFont uiFont()
 {
+    // The windows' places and sizes are fixed pixels. A face with Arial's
+    // metrics (Liberation Sans, Arimo) at the pixel size of 8 points on a
+    // 96-dpi screen fits every caption in them; sized in pixels, it keeps
+    // fitting whatever dots per inch the desktop claims.
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSize(kUiPointSize);
+    font.setFamilies({u"Liberation Sans"_s, u"Arimo"_s, u"Arial"_s});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize((kUiPointSize * kLayoutDpi + kPointsPerInch / 2) / kPointsPerInch);
     return font;
 }

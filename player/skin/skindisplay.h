@@ -55,5 +55,6 @@ private:
     std::array<QImage, 5> backgrounds_;
 };
 
-// The user-interface font of the windows: the desktop's sans face at 8 points.
+// The user-interface font of the windows: a sans face with Arial's metrics
+// at the pixel size of 8 points on a 96-dpi screen.
 QFont uiFont();

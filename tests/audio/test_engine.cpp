@@ -2,21 +2,26 @@
 
 #include "engine.h"
 #include "fixtures/mediafiles.h"
+#include "fixtures/wait.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <algorithm>
 #include <thread>
+#include <vector>
 
 using audio::Active;
 using audio::Engine;
 using audiotest::Format;
+using audiotest::waitUntil;
 using namespace std::chrono_literals;
 
 namespace {
@@ -135,46 +140,44 @@ TEST_F(EngineTest, MonoAndOtherRatesKeepTheirOwnByteFormat)
     EXPECT_EQ(engine_.channelSeconds2Bytes(mono, 0.5), 11025 * 2);
 }
 
-// Sleeps and returns how long the sleep really took, in seconds: on a busy
-// machine it can be much longer than asked.
-double nap(std::chrono::milliseconds wanted)
-{
-    const auto t0 = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(wanted);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+// Wall-clock seconds since a moment: what was heard since then can trail it
+// (a late decoder, a busy machine) but never run ahead of it.
+class Since {
+public:
+    double seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0_).count(); }
 
-// What was heard may trail the wall clock by the output's latency and a
-// decoder that starts late, but can never run ahead of it.
-constexpr double kSlack = 0.25;
+private:
+    std::chrono::steady_clock::time_point t0_ = std::chrono::steady_clock::now();
+};
+constexpr double kRounding = 0.01;
 
 TEST_F(EngineTest, PlayingMovesThePositionAndPauseHoldsIt)
 {
     const auto h = open(audiotest::writeChirp(dir_, "a", Format::Mp3, 8.0));
     ASSERT_NE(h, 0u);
     EXPECT_EQ(engine_.channelIsActive(h), Active::Stopped);
+    const Since started;
     ASSERT_TRUE(engine_.channelPlay(h, true));
     EXPECT_EQ(engine_.channelIsActive(h), Active::Playing);
-    const double slept = nap(600ms);
-    const double played = seconds(h);
-    EXPECT_GT(played, 0.6 - kSlack);
-    EXPECT_LE(played, slept + 0.01);
+    ASSERT_TRUE(waitUntil([&] { return seconds(h) >= 0.3; }));
+    EXPECT_LE(seconds(h), started.seconds() + kRounding);
 
+    // Paused, the position stays exactly where the pause was heard.
     ASSERT_TRUE(engine_.channelStop(h));
     EXPECT_EQ(engine_.channelIsActive(h), Active::Stopped);
-    nap(100ms);  // the last chunk plays out
     const auto paused = engine_.channelGetPosition(h);
-    nap(300ms);
+    std::this_thread::sleep_for(300ms);  // time for a wrong position to move
     EXPECT_EQ(engine_.channelGetPosition(h), paused);
 
+    const Since resumedAt;
     ASSERT_TRUE(engine_.channelPlay(h, false));  // resume
-    const double again = nap(400ms);
-    const double resumed = seconds(h) - engine_.channelBytes2Seconds(h, paused);
-    EXPECT_GT(resumed, 0.4 - kSlack);
-    EXPECT_LE(resumed, again + 0.01);
+    ASSERT_TRUE(waitUntil([&] { return engine_.channelGetPosition(h) > paused; }));
+    ASSERT_TRUE(waitUntil([&] { return seconds(h) - engine_.channelBytes2Seconds(h, paused) >= 0.2; }));
+    EXPECT_LE(seconds(h) - engine_.channelBytes2Seconds(h, paused), resumedAt.seconds() + kRounding);
 
+    const Since restarted;
     ASSERT_TRUE(engine_.channelPlay(h, true));  // new song: from the start
-    EXPECT_LT(seconds(h), 0.1);
+    EXPECT_LE(seconds(h), restarted.seconds() + kRounding);
 }
 
 TEST_F(EngineTest, SeekWhilePlayingContinuesFromThere)
@@ -182,16 +185,18 @@ TEST_F(EngineTest, SeekWhilePlayingContinuesFromThere)
     const auto h = open(audiotest::writeChirp(dir_, "a", Format::Ogg, 6.0));
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine_.channelPlay(h, true));
-    nap(100ms);
-    ASSERT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, 4.0)));
-    EXPECT_NEAR(seconds(h), 4.0, 0.001);
-    double slept = nap(300ms);
-    EXPECT_GT(seconds(h), 4.3 - kSlack);
-    EXPECT_LE(seconds(h), 4.0 + slept + 0.01);
-    ASSERT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, 1.0)));
-    slept = nap(300ms);
-    EXPECT_GT(seconds(h), 1.3 - kSlack);
-    EXPECT_LE(seconds(h), 1.0 + slept + 0.01);
+    ASSERT_TRUE(waitUntil([&] { return seconds(h) > 0.05; }));
+    // From each target on, the position moves as fast as the clock, and no
+    // faster, whatever the machine does meanwhile.
+    for (const double target : {4.0, 1.0}) {
+        const Since seeked;
+        ASSERT_TRUE(engine_.channelSetPosition(h, engine_.channelSeconds2Bytes(h, target)));
+        const double at = seconds(h);
+        EXPECT_GE(at, target);
+        EXPECT_LE(at, target + seeked.seconds() + kRounding);
+        ASSERT_TRUE(waitUntil([&] { return seconds(h) >= target + 0.2; }));
+        EXPECT_LE(seconds(h), target + seeked.seconds() + kRounding);
+    }
 }
 
 TEST_F(EngineTest, PositionStopsAtTheEndOfTheSong)
@@ -199,24 +204,19 @@ TEST_F(EngineTest, PositionStopsAtTheEndOfTheSong)
     const auto h = open(audiotest::writeChirp(dir_, "short", Format::Wav, 0.4));
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine_.channelPlay(h, true));
-    // Polled like the player's monitor, until one tick shows no movement.
-    auto last = engine_.channelGetPosition(h);
-    for (int tick = 0; tick < 40; ++tick) {
-        nap(250ms);
-        const auto now = engine_.channelGetPosition(h);
-        if (now == last)
-            break;
-        last = now;
-    }
-    EXPECT_EQ(last, engine_.channelGetLength(h));
-    nap(300ms);
-    EXPECT_EQ(engine_.channelGetPosition(h), last);
+    // Everything has gone out, and what was heard comes to the exact end.
+    const auto length = engine_.channelGetLength(h);
+    ASSERT_TRUE(waitUntil([&] {
+        return engine_.channelIsActive(h) == Active::Stopped && engine_.channelGetPosition(h) == length;
+    }));
+    std::this_thread::sleep_for(300ms);  // time for a wrong position to move on
+    EXPECT_EQ(engine_.channelGetPosition(h), length);
     EXPECT_EQ(engine_.channelIsActive(h), Active::Stopped);
     // Rewound, it plays again.
+    const Since restarted;
     ASSERT_TRUE(engine_.channelPlay(h, true));
-    nap(150ms);
-    EXPECT_LT(engine_.channelGetPosition(h), last);
     EXPECT_EQ(engine_.channelIsActive(h), Active::Playing);
+    EXPECT_LE(seconds(h), restarted.seconds() + kRounding);
 }
 
 TEST_F(EngineTest, EveryFormatOpensAndReportsItsLength)
@@ -301,10 +301,14 @@ TEST_F(EngineTest, FileStreamsHaveNoTags)
 TEST_F(EngineTest, SpectrumShowsWhatIsPlaying)
 {
     const auto h = open(audiotest::writeSine(dir_, "k", Format::Wav, 3.0, 1000.0, 1.0));
-    ASSERT_TRUE(engine_.channelPlay(h, true));
-    std::this_thread::sleep_for(400ms);
     float bins[256];
-    ASSERT_TRUE(engine_.channelGetData(h, bins, audio::kDataFft512));
+    EXPECT_TRUE(engine_.channelGetData(h, bins, audio::kDataFft512));
+    EXPECT_EQ(*std::max_element(bins, bins + 256), 0.0f);  // nothing sent out yet
+    ASSERT_TRUE(engine_.channelPlay(h, true));
+    // The spectrum shows the last block that went out; once that block is
+    // all tone (the output has taken a full one), the tone's bin leads.
+    ASSERT_TRUE(waitUntil([&] { return seconds(h) > 0.1 && engine_.channelGetData(h, bins, audio::kDataFft512)
+                                       && bins[2] < 0.01f; }));
     const auto peak = std::max_element(bins, bins + 256) - bins;
     EXPECT_EQ(peak, 12);
     EXPECT_GT(bins[peak], 0.8f);
@@ -339,7 +343,8 @@ TEST_F(EngineTest, TwoThreadsMayDriveTheEngineAtOnce)
         }
     });
     float bins[256];
-    for (int round = 0; round < 200; ++round) {
+    // At least 200 rounds, and on until the worker has really been at it.
+    for (int round = 0; round < 200 || opened.load() < 5; ++round) {
         const auto gain = static_cast<float>(round % 31 - 15);
         for (std::size_t b = 0; b < bands.size(); ++b)
             EXPECT_TRUE(engine_.fxSetParameters(bands[b], audio::ParamEq{125.0f * static_cast<float>(1 << b), 18.0f, gain}));
@@ -364,37 +369,53 @@ TEST(EngineCapture, OutputCarriesTheSongScaledByTheVolume)
     const std::string capture = dir.file("out.raw");
     EnvOverride driver("SDL_AUDIODRIVER", "disk");
     EnvOverride file("SDL_DISKAUDIOFILE", capture);
-    EnvOverride delay("SDL_DISKAUDIODELAY", "0");
+    // Paced like a sound card, so the file grows by what is played.
+    EnvOverride delay("SDL_DISKAUDIODELAY", "20");
     const auto path = audiotest::writeChirp(dir, "c", Format::Wav, 1.0);
     const auto source = audiotest::readWavSamples(path);
     ASSERT_EQ(source.size(), 2u * kRate);
+    // A late decoder leaves gaps of silence between pieces of the song. Every sound sample must be half the source
+    // sample at the same place, in order. Reads what the device has added
+    // since the last call; returns how many samples matched so far.
+    std::size_t matched = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> in(nullptr, &std::fclose);
+    std::string partial;
+    const auto matchedSamples = [&] {
+        if (!in)
+            in.reset(std::fopen(capture.c_str(), "rb"));
+        if (!in)
+            return matched;
+        char buffer[65536];
+        std::clearerr(in.get());
+        for (std::size_t got; matched < source.size() && (got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
+            partial.append(buffer, got);
+            std::size_t used = 0;
+            for (; used + sizeof(float) <= partial.size() && matched < source.size(); used += sizeof(float)) {
+                float sample;
+                std::memcpy(&sample, partial.data() + used, sizeof sample);
+                const float expected = 0.5f * static_cast<float>(source[matched]) / 32768.0f;
+                if (sample == 0.0f && source[matched] != 0)
+                    continue;
+                if (std::abs(sample - expected) > 1e-4f) {
+                    ADD_FAILURE() << "sample " << matched << ": " << sample << " instead of " << expected;
+                    return std::size_t{0};
+                }
+                ++matched;
+            }
+            partial.erase(0, used);
+        }
+        return matched;
+    };
     {
         Engine engine;
         ASSERT_TRUE(engine.init(-1, kRate, 0));
         ASSERT_TRUE(engine.setVolume(0.5f));
         const auto h = engine.streamCreateFile(path, 0, 0, 0);
         ASSERT_TRUE(engine.channelPlay(h, true));
-        std::this_thread::sleep_for(1500ms);
+        // Until the whole song is in the file (a wrong sample ends the wait).
+        waitUntil([&] { return matchedSamples() == source.size() || ::testing::Test::HasFailure(); });
     }
-    std::ifstream in(capture, std::ios::binary);
-    std::vector<float> out;
-    float v;
-    while (in.read(reinterpret_cast<char *>(&v), sizeof v))
-        out.push_back(v);
-    // The disk device runs faster than the decoder: gaps of silence fall
-    // between pieces of the song. Every sound sample must be half the source
-    // sample at the same place, in order.
-    std::size_t matched = 0, next = 0;
-    for (const float s : out) {
-        if (s == 0.0f && (next >= source.size() || source[next] != 0))
-            continue;
-        if (next >= source.size())
-            break;
-        ASSERT_NEAR(s, 0.5f * static_cast<float>(source[next]) / 32768.0f, 1e-4) << "sample " << next;
-        ++next;
-        ++matched;
-    }
-    EXPECT_EQ(matched, source.size());
+    EXPECT_EQ(matchedSamples(), source.size());
 }
 
 }  // namespace

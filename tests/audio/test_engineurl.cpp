@@ -4,6 +4,7 @@
 
 #include "engine.h"
 #include "fixtures/mediafiles.h"
+#include "fixtures/wait.h"
 #include "support/loopbackserver.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 
+using audiotest::waitUntil;
 using namespace std::chrono_literals;
 
 namespace {
@@ -73,8 +76,7 @@ TEST_F(EngineUrl, StationPlaysWithItsTags)
     EXPECT_NE(first->find(" Song';"), std::string::npos) << *first;
 
     ASSERT_TRUE(engine_.channelPlay(h, false));
-    std::this_thread::sleep_for(500ms);
-    EXPECT_GT(seconds(h), 0.2);
+    EXPECT_TRUE(waitUntil([&] { return seconds(h) > 0.2; }));
     EXPECT_EQ(engine_.channelIsActive(h), audio::Active::Playing);
     const auto meta = engine_.channelGetTags(h, audio::TagType::Meta);
     ASSERT_TRUE(meta);
@@ -121,18 +123,16 @@ TEST_F(EngineUrl, PositionStopsWhenTheServerDrops)
     const auto h = engine_.streamCreateUrl(server_.url("/radio"), 0, audio::kStreamStatus);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine_.channelPlay(h, false));
-    // Polled like the player's monitor: the position must come to rest.
-    auto last = engine_.channelGetPosition(h);
-    int still = 0;
-    for (int tick = 0; tick < 40 && still < 2; ++tick) {
-        std::this_thread::sleep_for(250ms);
+    // Everything received has gone out; the position then comes to rest.
+    ASSERT_TRUE(waitUntil([&] { return engine_.channelIsActive(h) == audio::Active::Stopped; }));
+    std::int64_t last = -1;
+    ASSERT_TRUE(waitUntil([&] {
         const auto now = engine_.channelGetPosition(h);
-        still = now == last ? still + 1 : 0;
-        last = now;
-    }
-    EXPECT_GE(still, 2);
+        return std::exchange(last, now) == now;
+    }));
+    std::this_thread::sleep_for(300ms);  // time for a wrong position to move on
+    EXPECT_EQ(engine_.channelGetPosition(h), last);
     EXPECT_GT(engine_.channelBytes2Seconds(h, last), 2.0);
-    EXPECT_EQ(engine_.channelIsActive(h), audio::Active::Stopped);
 }
 
 TEST_F(EngineUrl, FreeEndsAStalledRead)
@@ -159,6 +159,16 @@ TEST_F(EngineUrl, DeadOrRefusedStationsGiveNoHandle)
     EXPECT_EQ(engine_.streamCreateUrl(server_.url("/passwd.pls"), 0, audio::kStreamStatus), 0u);
     EXPECT_EQ(engine_.streamCreateUrl("file:///etc/passwd", 0, audio::kStreamStatus), 0u);
     EXPECT_EQ(engine_.streamCreateUrl(server_.url("/missing"), 0, audio::kStreamStatus), 0u);
+}
+
+TEST_F(EngineUrl, ATricklingStationIsGivenUpAfterTwiceTheNetTimeout)
+{
+    server_.route("/trickle", radiotest::tricklingHandler());
+    EXPECT_FALSE(engine_.setConfig(audio::Config::NetTimeout, 0));
+    // Each byte comes well within the read timeout; the opening as a whole
+    // runs out all the same.
+    ASSERT_TRUE(engine_.setConfig(audio::Config::NetTimeout, 400));
+    EXPECT_EQ(engine_.streamCreateUrl(server_.url("/trickle"), 0, audio::kStreamStatus), 0u);
 }
 
 TEST_F(EngineUrl, PlaylistIsFollowedWhenAsked)

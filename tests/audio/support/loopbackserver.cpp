@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -285,7 +286,16 @@ Handler icyStreamHandler(IcyStream stream)
         std::size_t sinceMeta = 0;  // audio bytes since the last block
         std::size_t offset = 0;     // within the looped audio
         std::size_t block = 0;
+        const auto start = std::chrono::steady_clock::now();
         while (stream.dropAfter == 0 || sent < stream.dropAfter) {
+            while (stream.paceBytesPerSecond > 0 && !c.stopping()) {
+                const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+                const double allowed = static_cast<double>(stream.burstBytes)
+                    + elapsed.count() * static_cast<double>(stream.paceBytesPerSecond);
+                if (static_cast<double>(sent) < allowed)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            }
             std::size_t n = std::min(kChunk, stream.audio.size() - offset);
             if (withMeta)
                 n = std::min(n, stream.metaint - sinceMeta);
@@ -304,6 +314,35 @@ Handler icyStreamHandler(IcyStream stream)
                 sinceMeta = 0;
             }
         }
+    };
+}
+
+Handler gatedHandler(std::shared_ptr<const std::atomic<bool>> open, Handler inner)
+{
+    return [open = std::move(open), inner = std::move(inner)](Connection &c) {
+        while (!open->load()) {
+            if (c.stopping())
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        }
+        inner(c);
+    };
+}
+
+Handler tricklingHandler()
+{
+    return [](Connection &c) {
+        if (c.sendAll("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"))
+            while (c.sendAll(std::string_view("\xff", 1)))
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    };
+}
+
+std::function<std::string(std::size_t)> boardTitles(std::shared_ptr<TitleBoard> board)
+{
+    return [board = std::move(board)](std::size_t) {
+        std::lock_guard lock(board->mutex);
+        return "StreamTitle='" + board->title + "';StreamUrl='';";
     };
 }
 

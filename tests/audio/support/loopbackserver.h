@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -79,6 +80,20 @@ Handler redirectHandler(std::string location, int code = 302);
 Handler rawHandler(std::string bytes);  // sent as is, then the connection closes
 Handler silentHandler();                // reads the request, never answers
 
+// Holds each request back until `open` turns true (a test acts meanwhile).
+Handler gatedHandler(std::shared_ptr<const std::atomic<bool>> open, Handler inner);
+// Headers, then one byte now and then for as long as the client stays: a
+// station that keeps a reader busy without ever letting a timeout strike.
+Handler tricklingHandler();
+
+// A title the test changes while the station streams.
+struct TitleBoard {
+    std::mutex mutex;
+    std::string title;
+};
+// "StreamTitle='<the board's title now>';StreamUrl='';" for every block.
+std::function<std::string(std::size_t)> boardTitles(std::shared_ptr<TitleBoard> board);
+
 struct IcyStream {
     std::string audio;                         // looped for as long as the client reads
     std::string statusLine = "ICY 200 OK";
@@ -87,6 +102,11 @@ struct IcyStream {
     // Metadata text of block n (empty text: a zero length byte).
     std::function<std::string(std::size_t block)> meta;
     std::size_t dropAfter = 0;                 // audio bytes, then close; 0: never
+    // Audio bytes per second after a first burst, as a live station sends;
+    // 0: as fast as the client reads (the socket buffers then hold minutes
+    // of audio, and the metadata of that moment with it).
+    std::size_t paceBytesPerSecond = 0;
+    std::size_t burstBytes = 0;
 };
 Handler icyStreamHandler(IcyStream stream);
 

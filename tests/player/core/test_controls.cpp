@@ -6,16 +6,18 @@
 #include "forms/tautotag_form.h"
 #include "forms/tbase_form.h"
 #include "tequalizer_form.h"
-#include "forms/tradio_form.h"
+#include "webradio_form.h"
 #include "forms/tskin_editor_form.h"
 #include "defaultskin.h"
 #include "melodeck.h"
 #include "tabcontrol.h"
 #include "timage.h"
+#include "webradio_form.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -24,6 +26,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
 
@@ -97,6 +102,60 @@ QString captionOf(QWidget *widget)
     if (auto *c = qobject_cast<QComboBox *>(widget))
         return c->currentText();
     return {};
+}
+
+// Each caption of a control: the width it takes in the control's font, and
+// the width the control's style leaves it.
+struct CaptionFit
+{
+    QString what;
+    int needed;
+    int room;
+};
+
+QList<CaptionFit> captionFits(QWidget *control)
+{
+    QList<CaptionFit> fits;
+    const QStyle *style = control->style();
+    const QFontMetrics metrics(control->font());
+    auto add = [&](const QString &text, int room, int flags = Qt::TextShowMnemonic) {
+        if (!text.isEmpty())
+            fits.append({control->objectName() + u": "_s + text, metrics.size(flags, text).width(), room});
+    };
+    if (auto *button = qobject_cast<QAbstractButton *>(control)) {
+        // Beside a radio or check indicator, or inside a bevel clear of its margin.
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const bool push = !qobject_cast<QRadioButton *>(button) && !qobject_cast<QCheckBox *>(button);
+        const auto element = push ? QStyle::SE_PushButtonContents
+                                  : qobject_cast<QRadioButton *>(button) ? QStyle::SE_RadioButtonContents
+                                                                         : QStyle::SE_CheckBoxContents;
+        add(button->text(), style->subElementRect(element, &option, button).width()
+                                - (push ? style->pixelMetric(QStyle::PM_ButtonMargin) : 0));
+    } else if (auto *label = qobject_cast<QLabel *>(control)) {
+        // Without a buddy an ampersand shows as it stands.
+        add(label->text(), label->contentsRect().width() - 2 * label->margin(),
+            label->buddy() ? Qt::TextShowMnemonic : 0);
+    } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.frame = combo->hasFrame();
+        // The text stands one pixel in from each side of the field.
+        const QRect field = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+        for (int i = 0; i < combo->count(); ++i)
+            add(combo->itemText(i), field.width() - 2);
+    } else if (auto *tabs = qobject_cast<QTabBar *>(control)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            add(tabs->tabText(i), tabs->tabRect(i).width() - style->pixelMetric(QStyle::PM_TabBarTabHSpace));
+    } else if (auto *header = qobject_cast<QHeaderView *>(control)) {
+        // Any column may carry the one-character sort mark.
+        for (int i = 0; i < header->count(); ++i) {
+            const QString caption = header->model()->headerData(i, Qt::Horizontal).toString();
+            add(caption.endsWith(u'>') || caption.endsWith(u'<') ? caption : caption + u'>',
+                header->sectionSize(i) - 2 * style->pixelMetric(QStyle::PM_HeaderMargin), 0);
+        }
+    }
+    return fits;
 }
 
 class ControlsTest : public WindowFixture
@@ -294,4 +353,24 @@ TEST_F(ControlsTest, DialogsAreCreatedInOrderWithTheirCaptionsAndSizes)
         EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
         EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), e.closeButton);
     }
+}
+
+TEST_F(ControlsTest, EveryCaptionOfEveryWindowFitsItsControl)
+{
+    const TDialogs dialogs = createDialogs(*window_);
+    int checked = 0;
+    for (QWidget *shown : QList<QWidget *>{window_.get(), dialogs.skin_editor_form, dialogs.base_form,
+                                           dialogs.radio_form, dialogs.autotag_form, dialogs.equalizer_form}) {
+        for (QWidget *control : shown->findChildren<QWidget *>()) {
+            // Menus and file dialogs are windows of their own, laid out by Qt.
+            if (control->window() != shown)
+                continue;
+            for (const CaptionFit &fit : captionFits(control)) {
+                ++checked;
+                EXPECT_LE(fit.needed, fit.room) << fit.what.toStdString();
+            }
+        }
+    }
+    // At least the main window's and the directory dialog's captions.
+    EXPECT_GE(checked, 40);
 }

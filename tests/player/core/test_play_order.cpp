@@ -3,7 +3,9 @@
 // header sorting, right clicks on rows and tabs, and playlist row dragging.
 
 #include "defaultskin.h"
+#include "inputguard.h"
 #include "playorder.h"
+#include "rar4writer.h"
 #include "songlists.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
@@ -14,9 +16,14 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <chrono>
+#include <functional>
 #include <set>
+#include <string>
+#include <utility>
 
 using namespace Qt::StringLiterals;
+using playtest::kStateWaitMs;
 using playtest::PlayFixture;
 
 namespace {
@@ -60,6 +67,15 @@ protected:
     {
         QTest::mouseClick(window_->page_control, Qt::RightButton, {}, QPoint(2 + page * 73 + 30, 10));
     }
+    void drag(int fromGridRow, int toGridRow)
+    {
+        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(fromGridRow, 1));
+        const QPoint to = cellCentre(toGridRow, 1);
+        QMouseEvent move(QEvent::MouseMove, to, gridViewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(gridViewport(), &move);
+        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, to);
+    }
 };
 
 TEST_F(PlayOrderTest, TheNextRowFollowsAndStopPlaylistStopsTheLastSongRewound)
@@ -68,10 +84,53 @@ TEST_F(PlayOrderTest, TheNextRowFollowsAndStopPlaylistStopsTheLastSongRewound)
     threeSongs();
     window_->playSong(1, true);
     ASSERT_TRUE(waitForRow(2));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
     EXPECT_EQ(window_->currentIndex, 2);
     EXPECT_EQ(position(), 0);
     EXPECT_FALSE(window_->play_monitor.isActive());
+}
+
+TEST_F(PlayOrderTest, TheEndOfAFileStreamIsHandledAtOnceWithoutTheMonitor)
+{
+    start();
+    // The monitor is there but never ticks: only the audio library's end
+    // report can move the playlist on, for every kind of file stream.
+    window_->play_monitor.setInterval(std::chrono::hours(1));
+    const QString wav = song(u"member.wav"_s, 0.5);
+    QFile member(wav);
+    ASSERT_TRUE(member.open(QIODevice::ReadOnly));
+    const QString archive = home() + u"pair.rar"_s;
+    ASSERT_TRUE(testsupport::writeRar4(archive, {{"a.wav", member.readAll()}, {"b.wav", member.readAll()}}));
+    const struct
+    {
+        QString first;
+        QString second;
+        QString archive;
+    } pairs[] = {
+        {song(u"w1.wav"_s, 0.5), song(u"w2.wav"_s, 0.5), {}},
+        {song(u"m1.mp3"_s, 0.5), song(u"m2.mp3"_s, 0.5), {}},
+        {u"a.wav"_s, u"a.wav"_s, archive},
+    };
+    for (const auto &pair : pairs) {
+        SCOPED_TRACE(pair.first.toStdString());
+        window_->playlist.clear();
+        addRow(window_->playlist, pair.first, u"first"_s, pair.archive);
+        addRow(window_->playlist, pair.second, u"second"_s, pair.archive);
+        window_->playSong(0, true);
+        ASSERT_TRUE(playing());
+        const audio::Handle first = window_->currentStream;
+        ASSERT_TRUE(waitForRow(1));
+        EXPECT_NE(window_->currentStream, first);
+        // The last row ends the same way: "Stop Playlist" stops it.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
+        EXPECT_EQ(window_->currentIndex, 1);
+        // Rewound by the stop and played again, it reports its end again.
+        window_->button_playpause->click();
+        ASSERT_TRUE(playing());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stoppedAtEnd(); }, kStateWaitMs));
+        EXPECT_EQ(window_->currentIndex, 1);
+        EXPECT_TRUE(messages().isEmpty());
+    }
 }
 
 TEST_F(PlayOrderTest, RepeatPlaylistStartsRowZeroAndTheGridFollowsOnlyOnThePlaylistTab)
@@ -81,12 +140,12 @@ TEST_F(PlayOrderTest, RepeatPlaylistStartsRowZeroAndTheGridFollowsOnlyOnThePlayl
     window_->after_playlist_repeat->trigger();
     window_->playSong(2, true);
     showPage(Page::Musiclist);
-    ASSERT_TRUE(waitForRow(0, 5000));
+    ASSERT_TRUE(waitForRow(0));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
     EXPECT_EQ(window_->currentList, &window_->musiclist);
 
     window_->playSong(2, true);
-    ASSERT_TRUE(waitForRow(0, 5000));
+    ASSERT_TRUE(waitForRow(0));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
     EXPECT_EQ(window_->songlist_grid->selectionModel()->selectedRows().value(0).row(), 0);
 }
@@ -99,7 +158,7 @@ TEST_F(PlayOrderTest, ShutdownAtTheEndAsksLogindAndPlaysNothingMore)
     window_->playSong(2, true);
     // The private bus address leads nowhere: the request fails quietly, and
     // the ended state stays as it was.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->play_monitor.isActive(); }, kStateWaitMs));
     QTest::qWait(300);
     EXPECT_EQ(window_->currentIndex, 2);
     EXPECT_TRUE(playing());
@@ -118,7 +177,7 @@ TEST_F(PlayOrderTest, RandomModeKeepsPickingAndOneSongRepeatsItself)
     ASSERT_TRUE(playing());
     const audio::Handle first = window_->currentStream;
     // At its end the same song starts again, as a new stream.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return playing() && window_->currentStream != first; }, kStateWaitMs));
     EXPECT_EQ(window_->currentIndex, 0);
     EXPECT_TRUE(window_->randomMode);
 
@@ -298,6 +357,61 @@ TEST_F(GridTest, RightClicksOnTheActiveTabAppendTheListOrEmptyThePlaylist)
     EXPECT_EQ(window_->playlist.count(), 0);
     EXPECT_EQ(shownColumn(1), QStringList{QString()});
     EXPECT_TRUE(playing());
+
+    // Even with the playlist shown under another tab, the right click on the
+    // active tab doubles the playlist and a double click keeps the one row.
+    window_->playlist.assign(window_->musiclist);
+    auto underMusiclistTab = [this] {
+        const QSignalBlocker quiet(window_->page_control);
+        window_->page_control->setCurrentIndex(Page::Musiclist);
+    };
+    underMusiclistTab();
+    rightClickTab(Page::Musiclist);
+    EXPECT_EQ(window_->playlist.title, (QStringList{u"a"_s, u"b"_s, u"a"_s, u"b"_s}));
+    underMusiclistTab();
+    doubleClickRow(2);
+    EXPECT_EQ(window_->playlist.title, QStringList{u"b"_s});
+    EXPECT_TRUE(window_->playlist.isConsistent());
+}
+
+TEST_F(GridTest, DisabledOrHeldControlsLeaveTheListsAlone)
+{
+    start();
+    const QString a = song(u"a.wav"_s, 3.0);
+    const QString b = song(u"b.wav"_s, 3.0);
+    const std::pair<int, std::function<void()>> actions[] = {
+        {Page::Musiclist, [&] { rightClickRow(1); }},  {Page::Musiclist, [&] { doubleClickRow(2); }},
+        {Page::Playlist, [&] { rightClickRow(1); }},   {Page::Playlist, [&] { clickHeader(1); }},
+        {Page::Playlist, [&] { drag(1, 2); }},         {Page::Playlist, [&] { rightClickTab(Page::Playlist); }},
+        {Page::Musiclist, [&] { rightClickTab(Page::Musiclist); }},
+    };
+    auto state = [this] {
+        return QStringList{window_->musiclist.title.join(u','), window_->playlist.title.join(u','),
+                           QString::number(window_->playlist.sortFlags), QString::number(playing())};
+    };
+    int action = 0;
+    for (const auto &[page, act] : actions) {
+        // Disabled as while a scan fills a table; held as in tag mode, where
+        // the cells take the mouse; then allowed, when the action does act.
+        for (const int mode : {0, 1, 2}) {
+            SCOPED_TRACE(std::to_string(action) + " in mode " + std::to_string(mode));
+            window_->button_stopClick();
+            window_->musiclist.clear();
+            addRow(window_->musiclist, b, u"b"_s);
+            addRow(window_->musiclist, a, u"a"_s);
+            window_->playlist.assign(window_->musiclist);
+            window_->playlist.sortFlags = 3;
+            showPage(page);
+            const QStringList before = state();
+            window_->songlist_grid->setEnabled(mode != 0);
+            window_->page_control->setEnabled(mode != 0);
+            window_->inputGuard().setHold(TInputGuard::Hold::TagMode, mode == 1);
+            act();
+            EXPECT_EQ(state() != before, mode == 2);
+            window_->inputGuard().setHold(TInputGuard::Hold::TagMode, false);
+        }
+        ++action;
+    }
 }
 
 TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
@@ -307,13 +421,6 @@ TEST_F(GridTest, DraggingPlaylistRowsKeepsTheCurrentIndexOnThePlayingSong)
         addRow(window_->playlist, u"/s"_s + QString::number(i), u"s"_s + QString::number(i));
     window_->currentIndex = 1;
     showPage(Page::Playlist);
-    auto drag = [this](int from, int to) {
-        QTest::mousePress(gridViewport(), Qt::LeftButton, {}, cellCentre(from, 1));
-        QMouseEvent move(QEvent::MouseMove, cellCentre(to, 1), gridViewport()->mapToGlobal(cellCentre(to, 1)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(gridViewport(), &move);
-        QTest::mouseRelease(gridViewport(), Qt::LeftButton, {}, cellCentre(to, 1));
-    };
     // The playing song itself, from grid row 2 to 5.
     drag(2, 5);
     EXPECT_EQ(window_->currentIndex, 4);

@@ -21,6 +21,10 @@ namespace playtest {
 
 using namespace Qt::StringLiterals;
 
+// How long a test waits for a state before it gives up: only a broken build
+// gets there, a busy machine merely takes longer.
+constexpr int kStateWaitMs = 20000;
+
 // A sine tone of the given length; the codec follows the extension.
 inline bool writeSong(const QString &path, double seconds, const QString &title = {},
                       const QString &artist = {})
@@ -89,7 +93,7 @@ protected:
     bool playing() const { return window_->button_playpause->text() == Caption::Pause; }
     std::int64_t position() const { return window_->engine().channelGetPosition(window_->currentStream); }
     // Waits until the playlist row has started (or the time is out).
-    bool waitForRow(int row, int timeoutMs = 8000) const
+    bool waitForRow(int row, int timeoutMs = kStateWaitMs) const
     {
         return QTest::qWaitFor([&] { return playing() && window_->currentIndex == row; }, timeoutMs);
     }

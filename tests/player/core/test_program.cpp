@@ -1,7 +1,9 @@
 // The built program as real processes: the single instance, a missing audio
 // device and a screenshot of the real window under Xvfb.
 
+#include "mediafixtures.h"
 #include "options.h"
+#include "rar4writer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -93,9 +95,10 @@ public:
     QStringList log() const { return readLines(log_); }
     void crash()
     {
-        ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
+        signal(SIGKILL);
         process_.waitForFinished(5000);
     }
+    void signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
 
 private:
     QString log_;
@@ -184,8 +187,13 @@ TEST_F(ProgramTest, SecondStartWithoutArgumentsEndsAtOnce)
     ASSERT_TRUE(second.finishes(10000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.log().isEmpty());
-    QThread::msleep(300);
-    EXPECT_TRUE(linesStarting(first.log(), u"copyData"_s).isEmpty());
+    // Hand-overs are handled in order before their sender ends: the next
+    // start's text is the first the running instance got.
+    const QString a = song(u"a.mp3"_s);
+    Program third(env_, logPath(u"third"_s));
+    third.start({a});
+    ASSERT_TRUE(third.finishes());
+    EXPECT_EQ(linesStarting(first.log(), u"copyData"_s), QStringList{u"copyData |"_s + a});
 }
 
 TEST_F(ProgramTest, RelativePathsFollowTheProcessThatWasStarted)
@@ -240,6 +248,37 @@ TEST_F(ProgramTest, WithoutAnAudioDeviceTheMessageShowsAndTheProgramEnds)
     EXPECT_TRUE(linesStarting(log, u"shown"_s).isEmpty());
 }
 
+TEST_F(ProgramTest, TerminationSignalsCloseAPlayingProgramTheNormalWay)
+{
+    // A song that plays from an archive, so the scratch file exists.
+    const QString mp3 = runtime_.filePath(u"live.mp3"_s);
+    QString error;
+    ASSERT_TRUE(testsupport::writeTaggedMp3(mp3, {}, 60.0, 3, &error)) << error.toStdString();
+    QFile source(mp3);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QString archive = home_.filePath(u"music/live.rar"_s);
+    QDir().mkpath(QFileInfo(archive).absolutePath());
+    ASSERT_TRUE(testsupport::writeRar4(archive, {{"Band - Live.mp3", source.readAll()}}));
+    const QString scratch = home_.filePath(u"temp.dat"_s);
+
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        const QString name = u"signal%1"_s.arg(number);
+        Program program(env_, logPath(name));
+        program.start({archive});
+        ASSERT_TRUE(program.waitShown());
+        // The command line's song started before the window was shown.
+        ASSERT_TRUE(QFile::exists(scratch));
+        program.signal(number);
+        ASSERT_TRUE(program.finishes());
+        // Killed by the signal it would be a crash; closed, it ends with 0.
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_FALSE(QFile::exists(scratch));
+        EXPECT_TRUE(linesStarting(program.log(), u"message "_s).isEmpty());
+    }
+}
+
 // The real window on a real (virtual) X server.
 TEST_F(ProgramTest, WindowRendersUnderXvfbAt600By445)
 {
@@ -276,6 +315,8 @@ TEST_F(ProgramTest, WindowRendersUnderXvfbAt600By445)
         QThread::msleep(20);
     ASSERT_TRUE(QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(display)));
 
+    TStringListC filter{u".wav"_s, u"0"_s, u"0"_s};
+    ASSERT_TRUE(filter.SaveToFile(home_.filePath(u"filetypes.azi"_s)));
     env_.insert(u"DISPLAY"_s, name);
     env_.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
     env_.remove(u"WAYLAND_DISPLAY"_s);
@@ -327,4 +368,17 @@ TEST_F(ProgramTest, WindowRendersUnderXvfbAt600By445)
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.size(), QSize(600, 445));
     EXPECT_GT(colourCount, 50);
+
+    // A song handed over starts, and the title bar shows its title alone,
+    // with nothing appended.
+    const QString tone = home_.filePath(u"tone.wav"_s);
+    ASSERT_TRUE(testsupport::writeWav(tone, 1.0));
+    Program second(env_, logPath(u"x11-second"_s));
+    second.start({tone});
+    ASSERT_TRUE(second.finishes());
+    auto title = [&] { return QString::fromUtf8(run(xdotool, {u"getwindowname"_s, window})).trimmed(); };
+    clock.restart();
+    while (title() != u"tone.wav"_s && clock.elapsed() < 10000)
+        QThread::msleep(50);
+    EXPECT_EQ(title(), u"tone.wav"_s);
 }

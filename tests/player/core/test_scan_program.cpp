@@ -124,7 +124,7 @@ TEST_F(ScanProgramTest, FirstRunAsksForTheFolderAndSavesAnEmptyListWhenNoneIsGiv
     ASSERT_TRUE(waitFor([this] { return logHas(u"dialog Choose Directory"_s); }));
     // The dialog closes itself in test runs, as if cancelled.
     ASSERT_TRUE(waitFor([this] { return QFile::exists(home() + kSongListFileName); }));
-    EXPECT_TRUE(waitFor([this] { return QFileInfo(home() + kSongListFileName).size() == 0; }, 2000));
+    EXPECT_TRUE(waitFor([this] { return QFileInfo(home() + kSongListFileName).size() == 0; }));
     EXPECT_FALSE(QFile::exists(baseDirectoriesFile(home())));
     EXPECT_EQ(first_.state(), QProcess::Running);
 }

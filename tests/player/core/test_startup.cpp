@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -50,10 +51,12 @@ protected:
         ASSERT_TRUE(window_->started());
     }
     QStringList skinMessages() const { return logLines().filter(kSkinMessagePrefix); }
-    // The picture apart from the two bars, which paint over it.
+    // The picture apart from the two bars, which paint over it, and the
+    // "nr" field, which the list shown at start-up fills.
     static QImage withoutBars(QImage image)
     {
         image = image.convertToFormat(QImage::Format_RGB32);
+        QPainter(&image).fillRect(TSkinDisplay::fields()[0].background, Qt::black);
         for (int y = 47; y < 47 + 25 && y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 image.setPixel(x, y, 0);
@@ -76,9 +79,11 @@ TEST_F(StartupTest, StepsRunInOrderAndTheDeferredPartFollows)
     const QStringList expected{u"audio"_s, u"random"_s, u"filter"_s, u"archiveLibrary"_s, u"id3Table"_s,
                                u"skinEditorCallbacks"_s,
                                u"afterPlaylist"_s, u"skin"_s, u"tabs"_s, u"lists"_s, u"defaultPlayer"_s, u"drop"_s,
-                               u"commandLine"_s, u"deferredTimer"_s};
+                               u"commandLine"_s, u"radio"_s, u"deferredTimer"_s};
     EXPECT_EQ(window_->lifecycleLog(), expected);
-    EXPECT_EQ(window_->currentList, &window_->playlist);
+    // Nothing came from the command line: the library's tab and list.
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Musiclist);
+    EXPECT_EQ(window_->currentList, &window_->musiclist);
     EXPECT_TRUE(window_->acceptDrops());
     EXPECT_TRUE(window_->skinEditorCallbacks().skinApplied);
     EXPECT_TRUE(window_->skinEditorCallbacks().loadSkin);
@@ -91,10 +96,9 @@ TEST_F(StartupTest, StepsRunInOrderAndTheDeferredPartFollows)
 
     window_->show();
     window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->load_songlist_timer.isActive(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->load_songlist_timer.isActive(); }, 20000));
     EXPECT_EQ(window_->lifecycleLog().last(), u"deferred"_s);
-    // Runs once only.
-    QTest::qWait(400);
+    // Runs once only: the timer that would run it again is off (above).
     EXPECT_EQ(window_->lifecycleLog().count(u"deferred"_s), 1);
     EXPECT_EQ(QApplication::focusWidget(), window_->search_q);
     // Nothing came from the command line: the Musiclist stays.
@@ -113,9 +117,12 @@ TEST_F(StartupTest, CommandLineFillsThePlaylistWithAcceptedFilesOnly)
     EXPECT_EQ(list.filename, (QStringList{first, second, first}));
     EXPECT_EQ(list.title, (QStringList{u"first.mp3"_s, u"second.ogg"_s, u"first.mp3"_s}));
     EXPECT_EQ(list.archive, (QStringList{QString(), QString(), QString()}));
+    // The tab strip names the playlist the grid shows from the start.
+    EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
+    EXPECT_EQ(window_->currentList, &window_->playlist);
 
     window_->show();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->load_songlist_timer.isActive(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->load_songlist_timer.isActive(); }, 20000));
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
     const QAbstractItemModel *grid = window_->songlist_grid->model();
     ASSERT_EQ(grid->rowCount(), 3);
@@ -267,10 +274,15 @@ TEST_F(StartupTest, NewSkinFromTheEditorKeepsThePositionBarsRange)
     EXPECT_EQ(window_->skinSettings().spectrumColor, 0x0000FFu);
 
     // Reloading the stored skin (as after the editor closes) restores it;
-    // with redraw the bar keeps its range again.
+    // with redraw the bar keeps its range again and the song is shown.
+    window_->playlist.appendRow(u"/x.mp3"_s, {}, {}, u"Something"_s, {});
+    window_->currentTitle = u"Something"_s;
     window_->skinEditorCallbacks().loadSkin(true);
     EXPECT_EQ(QColor(window_->Image1->picture().pixel(300, 200)), QColor(defaultSkinPicture().pixel(300, 200)));
     EXPECT_EQ(window_->positionBar()->maximum(), 75400);
+    const QRect title = TSkinDisplay::fields()[2].background;
+    EXPECT_NE(window_->Image1->picture().copy(title).convertToFormat(QImage::Format_RGB32),
+              defaultSkinPicture().copy(title).convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(StartupTest, ForwardedCommandLineAppendsAndShowsThePlaylist)

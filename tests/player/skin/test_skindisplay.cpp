@@ -250,7 +250,10 @@ TEST(SkinDisplayWithoutImage, DrawingBeforeInitIsHarmless)
 TEST(UiFont, EightPointSans)
 {
     ensureSkinTestApp();
-    EXPECT_EQ(uiFont().pointSize(), 8);
+    // 8 points on a 96-dpi screen, in pixels, so that the fixed places of
+    // the windows hold their captions on any screen.
+    EXPECT_EQ(uiFont().pixelSize(), 11);
+    EXPECT_EQ(uiFont().families().value(0), u"Liberation Sans"_s);
 }
 
 } // namespace
