@@ -11,6 +11,8 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <cmath>
@@ -178,9 +180,16 @@ TEST_F(MprisTest, PropertiesShowTheSongAndTakeVolumeAndPosition)
         EXPECT_NEAR(double(announced.seeks[i]), double(seeks[i].position), 1000.0);
 }
 
-TEST_F(MprisTest, OpenAddsAsASecondStartDoesAndQuitClosesTheWindow)
+TEST_F(MprisTest, ThePlayerAsAProgram)
 {
     startWith(&Melodeck::playlist, {u"one.mp3"_s});
+    // The program's menu entry is the one named, with its types.
+    QFile entry(qEnvironmentVariable("MELODECK_SOURCE_DIR") + u"/resources/desktop/melodeck.desktop"_s);
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString types = QString::fromUtf8(entry.readAll()).section(u"\nMimeType="_s, 1).section(u'\n', 0, 0);
+    EXPECT_EQ(property(u"SupportedMimeTypes"_s, kRoot).toStringList(), types.split(u';', Qt::SkipEmptyParts));
+    EXPECT_EQ(property(u"DesktopEntry"_s, kRoot).toString() + u".desktop"_s, QFileInfo(entry).fileName());
+
     // A local file is taken as from a second start: added, and played when idle.
     const QString two = song(u"two.mp3"_s);
     call(u"OpenUri"_s, {u"http://radio.example/live"_s});
