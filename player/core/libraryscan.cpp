@@ -142,6 +142,8 @@ void TLibraryScan::flushFields(bool repaint)
 
 void TLibraryScan::runMessageLoop()
 {
+    if (!loopBudget_.due())
+        return;
     if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= kRepaintIntervalMs)
         flushFields(true);
     QCoreApplication::processEvents();

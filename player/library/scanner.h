@@ -8,6 +8,7 @@
 #include "az_id3tag.h"
 #include "options.h"
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QString>
 
@@ -27,6 +28,28 @@ struct TScanHooks
     std::function<void(TScanField field, const QString &text)> showField;
     // Lets the message loop run once.
     std::function<void()> runMessageLoop;
+};
+
+// Lets the message loop run during a scan at most once per interval:
+// running it for each of thousands of small files cost more than reading
+// them, while a few dozen times a second keeps the window as responsive.
+class TMessageLoopBudget
+{
+public:
+    static constexpr int kIntervalMs = 15;
+
+    // True on the first call and whenever the interval has passed since the
+    // last call that returned true.
+    bool due()
+    {
+        if (since_.isValid() && since_.elapsed() < kIntervalMs)
+            return false;
+        since_.restart();
+        return true;
+    }
+
+private:
+    QElapsedTimer since_;
 };
 
 class TLibraryScanner
@@ -70,6 +93,9 @@ private:
     void clearSongFields() const;
     void walk(const QString &directory, TFileInfos &table, bool checkDuplicates);
     void addNewFile(const QString &path, TFileInfos &table);
+    // Judges a path like classifyFile; for a song, head_ then holds its
+    // first bytes (up to the tag window's size).
+    int probe(const QString &path);
     void showRowCount(const TFileInfos &table) const;
 
     const TFileFilterInfos &filter_;
@@ -77,6 +103,8 @@ private:
     const TScanHooks hooks_;
     const QString programDir_;
     TId3Tags tags_;
+    // Reused for every file, so judging one allocates nothing.
+    QByteArray head_;
     // The paths of the table being filled, kept while a walk with the
     // duplicate check runs, so each test is one hash lookup.
     const TFileInfos *knownTable_ = nullptr;
