@@ -196,12 +196,7 @@ int main(int argc, char **argv)
     qint64 fieldTexts = 0;
     TScanHooks hooks;
     hooks.showField = [&fieldTexts](TScanField, const QString &) { ++fieldTexts; };
-    // As the program does it: the message loop runs to a time budget.
-    TMessageLoopBudget loopBudget;
-    hooks.runMessageLoop = [&loopBudget] {
-        if (loopBudget.due())
-            QCoreApplication::processEvents();
-    };
+    hooks.runMessageLoop = [] { QCoreApplication::processEvents(); };
     TLibraryScanner scanner(filter, nullptr, hooks, home);
 
     TFileInfos musiclist;

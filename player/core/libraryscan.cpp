@@ -142,8 +142,6 @@ void TLibraryScan::flushFields(bool repaint)
 
 void TLibraryScan::runMessageLoop()
 {
-    if (!loopBudget_.due())
-        return;
     if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= kRepaintIntervalMs)
         flushFields(true);
     QCoreApplication::processEvents();

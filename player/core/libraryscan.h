@@ -89,7 +89,6 @@ private:
     std::unique_ptr<TLibraryScanner> scanner_;
     std::array<std::optional<QString>, 5> pendingFields_;
     QElapsedTimer sinceRepaint_;
-    TMessageLoopBudget loopBudget_;
     bool busy_ = false;
     bool closeWanted_ = false;
     bool libraryLoaded_ = false;

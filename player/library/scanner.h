@@ -8,7 +8,6 @@
 #include "az_id3tag.h"
 #include "options.h"
 
-#include <QElapsedTimer>
 #include <QSet>
 #include <QString>
 
@@ -28,28 +27,6 @@ struct TScanHooks
     std::function<void(TScanField field, const QString &text)> showField;
     // Lets the message loop run once.
     std::function<void()> runMessageLoop;
-};
-
-// Lets the message loop run during a scan at most once per interval:
-// running it for each of thousands of small files cost more than reading
-// them, while a few dozen times a second keeps the window as responsive.
-class TMessageLoopBudget
-{
-public:
-    static constexpr int kIntervalMs = 15;
-
-    // True on the first call and whenever the interval has passed since the
-    // last call that returned true.
-    bool due()
-    {
-        if (since_.isValid() && since_.elapsed() < kIntervalMs)
-            return false;
-        since_.restart();
-        return true;
-    }
-
-private:
-    QElapsedTimer since_;
 };
 
 class TLibraryScanner
