@@ -61,7 +61,8 @@ bool eachChunk(SourceFile &in, std::vector<std::uint8_t> &chunk, Take take)
 
 // Steps after counting, up to the size estimate: the code table is in
 // `table` afterwards. The counting step's heading is already written.
-void planCodes(SymbolTable &table, ProgressLog &log)
+// Returns the estimated size of the packed data in bits.
+std::uint64_t planCodes(SymbolTable &table, ProgressLog &log)
 {
     log.number(table.symbols().size());
     log.endLine(logDifferent);
@@ -84,6 +85,7 @@ void planCodes(SymbolTable &table, ProgressLog &log)
     log.text(logBytesOpen);
     log.number(headerSize(table.symbols().size()));
     log.endLine(logHeaderClose);
+    return estimate;
 }
 
 void logOutputHeading(ProgressLog &log, std::string_view heading, const char *name)
@@ -94,11 +96,11 @@ void logOutputHeading(ProgressLog &log, std::string_view heading, const char *na
 }
 
 // Reads the whole container and checks its header, logging the outcome.
-bool readContainer(SourceFile &in, std::vector<std::uint8_t> &bytes, Header &header, bool needBound, ProgressLog &log)
+bool readContainer(SourceFile &in, FileBytes &bytes, Header &header, bool needBound, ProgressLog &log)
 {
     log.text(logReadingHeader);
-    const bool ok = in.rewind() && in.readAll(bytes) && readHeader(bytes, header)
-        && (!needBound || dataCanHold(header, bytes.size()));
+    const bool ok = in.readWhole(bytes) && readHeader(bytes.view(), header)
+        && (!needBound || dataCanHold(header, bytes.size));
     log.endLine(ok ? logDone : logError);
     return ok;
 }
@@ -132,10 +134,13 @@ bool compressTextToFile(const char *text, const char *target, FileOps &ops, Prog
     }
     SymbolTable table;
     table.add(input);
-    planCodes(table, log);
+    const std::uint64_t estimate = planCodes(table, log);
 
     logOutputHeading(log, logCreatingOutput, target);
     std::vector<std::uint8_t> bytes;
+    // Room for every word at once, so the container is never moved while
+    // it grows: 31 bits to a word, plus the word being filled at the end.
+    bytes.reserve(static_cast<std::size_t>(headerSize(table.symbols().size()) + 4 * (estimate / 31 + 2)));
     appendHeader(bytes, table.symbols(), static_cast<std::uint32_t>(length));
     BitPacker packer(table.symbols());
     bool ok = packer.pack(input, bytes);
@@ -210,7 +215,7 @@ bool restoreFileToFile(const char *source, const char *target, FileOps &ops, Pro
     if (size == 0)
         return out.close();
 
-    std::vector<std::uint8_t> bytes;
+    FileBytes bytes;
     Header header;
     if (!readContainer(in, bytes, header, false, log))
         return false;
@@ -219,7 +224,7 @@ bool restoreFileToFile(const char *source, const char *target, FileOps &ops, Pro
         return false;
 
     logOutputHeading(log, logRestoringFile, target);
-    Decoder decoder(tree, std::span(bytes).subspan(header.dataOffset));
+    Decoder decoder(tree, bytes.view().subspan(header.dataOffset));
     std::vector<std::uint8_t> chunk(restoreChunk);
     std::uint64_t left = header.total;
     bool written = true;
@@ -255,7 +260,7 @@ const char *restoreFileToText(const char *source, ProgressLog &log)
     if (size == 0)
         return emptyText;
 
-    std::vector<std::uint8_t> bytes;
+    FileBytes bytes;
     Header header;
     if (!readContainer(in, bytes, header, true, log))
         return nullptr;
@@ -270,7 +275,7 @@ const char *restoreFileToText(const char *source, ProgressLog &log)
         return nullptr;
 
     log.text(logRestoringString);
-    Decoder decoder(tree, std::span(bytes).subspan(header.dataOffset));
+    Decoder decoder(tree, bytes.view().subspan(header.dataOffset));
     const std::size_t got = decoder.decode(buffer.get(), header.total);
     if (decoder.failed() || got != header.total) {
         log.endLine(logUnexpectedEnd);

@@ -34,7 +34,11 @@ BitPacker::BitPacker(const std::vector<Symbol> &symbols)
 
 bool BitPacker::pack(std::span<const std::uint8_t> input, std::vector<std::uint8_t> &out)
 {
-    constexpr std::size_t block = 16384;
+    // Words are gathered in a small block on the stack and appended once
+    // each: growing `out` by its worst case per block would zero four times
+    // the input for nothing.
+    constexpr std::size_t block = 4096;
+    std::array<std::uint8_t, 4 * (block + 1)> words;
     std::uint32_t word = word_;
     unsigned fill = fill_;
     bool ok = true;
@@ -42,9 +46,7 @@ bool BitPacker::pack(std::span<const std::uint8_t> input, std::vector<std::uint8
         const std::size_t n = std::min(block, input.size() - offset);
         const std::uint8_t *in = input.data() + offset;
         // Each byte closes at most one word.
-        const std::size_t base = out.size();
-        out.resize(base + 4 * (n + 1));
-        std::uint8_t *w = out.data() + base;
+        std::uint8_t *w = words.data();
         std::size_t i = 0;
         for (; i < n; ++i) {
             const unsigned length = length_[in[i]];
@@ -66,7 +68,7 @@ bool BitPacker::pack(std::span<const std::uint8_t> input, std::vector<std::uint8
             }
         }
         packed_ += i;
-        out.resize(static_cast<std::size_t>(w - out.data()));
+        out.insert(out.end(), words.data(), w);
     }
     word_ = word;
     fill_ = fill;

@@ -1,6 +1,7 @@
 #include "io/sourcefile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +65,35 @@ bool SourceFile::readAll(std::vector<std::uint8_t> &bytes)
         if (n == 0)
             return true;
     }
+}
+
+bool SourceFile::readWhole(FileBytes &bytes)
+{
+    std::uint64_t expected = 0;
+    if (!size(expected) || !rewind())
+        return false;
+    // One spare byte tells a file that grew since it was measured.
+    std::size_t capacity = static_cast<std::size_t>(expected) + 1;
+    auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == capacity) {
+            const std::size_t larger = capacity * 2;
+            auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(larger);
+            std::memcpy(grown.get(), data.get(), used);
+            data = std::move(grown);
+            capacity = larger;
+        }
+        const long n = read(data.get() + used, capacity - used);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.data = std::move(data);
+    bytes.size = used;
+    return true;
 }
 
 } // namespace azpack

@@ -2,10 +2,20 @@
 #ifndef AZPACK_IO_SOURCEFILE_H
 #define AZPACK_IO_SOURCEFILE_H
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 namespace azpack {
+
+struct FileBytes {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::size_t size = 0;
+
+    std::span<const std::uint8_t> view() const { return {data.get(), size}; }
+};
 
 class SourceFile {
 public:
@@ -22,6 +32,10 @@ public:
     long read(std::uint8_t *buffer, std::size_t capacity);
     // Reads from the current position to the end.
     bool readAll(std::vector<std::uint8_t> &bytes);
+    // Reads the whole file with one read of the size it has now; a file that
+    // grows meanwhile is still read to its end. The bytes are not zeroed
+    // first, so each page is touched once.
+    bool readWhole(FileBytes &bytes);
 
 private:
     int fd_ = -1;

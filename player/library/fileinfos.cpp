@@ -1,6 +1,10 @@
 #include "options.h"
 
+#include "storedtext.h"
+
 #include <QDebug>
+
+#include <algorithm>
 
 namespace {
 
@@ -75,34 +79,47 @@ void TFileInfos::deleteRow(std::uint32_t row)
 
 void TFileInfos::loadTable(const QString &fileName)
 {
-    TStringListC lines;
-    lines.LoadFromFile(fileName);
     clear();
-    const qsizetype rows = lines.size() / ColumnsPerRow;
-    for (TStringListC *column : columns())
-        column->reserve(rows);
-    for (qsizetype k = 0; k < rows; ++k) {
-        const qsizetype offset = k * ColumnsPerRow;
-        appendRow(lines.at(offset), lines.at(offset + 1), lines.at(offset + 2),
-                  lines.at(offset + 3), lines.at(offset + 4));
-    }
+    // Lines go straight into their columns. Archive, artist and album repeat
+    // across thousands of rows, so each of their distinct texts is kept once
+    // and shared; file names and titles are nearly always distinct.
+    TTextPool shared;
+    const std::array<TStringListC *, ColumnsPerRow> target = columns();
+    qsizetype line = 0;
+    forEachStoredLine(fileName, [&](QByteArrayView text) {
+        const qsizetype column = line % ColumnsPerRow;
+        target[static_cast<std::size_t>(column)]->append(
+            column == 0 || column == 3 ? QString::fromUtf8(text) : shared.text(text));
+        ++line;
+    });
     // A torn tail would shift every column if it were read as a row.
-    if (const qsizetype rest = lines.size() % ColumnsPerRow; rest != 0)
+    if (const qsizetype rest = line % ColumnsPerRow; rest != 0) {
+        for (qsizetype column = 0; column < rest; ++column)
+            target[static_cast<std::size_t>(column)]->removeLast();
         qWarning(IncompleteStoreWarning, qUtf8Printable(fileName), static_cast<int>(rest));
+    }
+    // The columns grew by doubling; a big library would keep megabytes of
+    // unused room for as long as it stays loaded.
+    for (TStringListC *column : target)
+        column->squeeze();
 }
 
 void TFileInfos::saveTable(const QString &fileName) const
 {
-    TStringListC lines;
-    lines.reserve(static_cast<qsizetype>(count()) * ColumnsPerRow);
-    for (int row = 0; row < count(); ++row) {
-        lines.append(filename.at(row));
-        lines.append(archive.value(row));
-        lines.append(artist.value(row));
-        lines.append(title.value(row));
-        lines.append(album.value(row));
+    const int rows = count();
+    qsizetype units = 0;
+    for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
+        for (qsizetype row = 0; row < std::min<qsizetype>(rows, column->size()); ++row)
+            units += column->at(row).size();
+    TStoredTextBuilder text(units, static_cast<qsizetype>(rows) * ColumnsPerRow);
+    for (int row = 0; row < rows; ++row) {
+        text.append(filename.at(row));
+        text.append(archive.value(row));
+        text.append(artist.value(row));
+        text.append(title.value(row));
+        text.append(album.value(row));
     }
-    lines.SaveToFile(fileName);
+    storeText(text.take(), fileName);
 }
 
 void TFileInfos::exchangeRows(int a, int b)

@@ -5,6 +5,8 @@
 #include <QDebug>
 #include <QLocale>
 
+#include <algorithm>
+#include <cstdint>
 #include <numeric>
 #include <utility>
 #include <variant>
@@ -14,6 +16,84 @@ namespace {
 
 constexpr char InconsistentTableWarning[] =
     "Song table columns differ in length; the table is left unsorted";
+
+// Case-folded texts packed into one buffer, so that a sort allocates once
+// rather than once per row, and the comparisons walk memory that lies close
+// together.
+class FoldedKeys
+{
+public:
+    explicit FoldedKeys(const QStringList &texts)
+    {
+        qsizetype units = 0;
+        for (const QString &text : texts)
+            units += text.size();
+        chars_.reserve(static_cast<std::size_t>(units));
+        starts_.reserve(static_cast<std::size_t>(texts.size()) + 1);
+        for (const QString &text : texts) {
+            starts_.push_back(chars_.size());
+            if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
+                // Folding ASCII is lowering A to Z, which needs no new string.
+                for (const QChar c : text) {
+                    const char16_t u = c.unicode();
+                    chars_.push_back(u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u - u'A' + u'a') : u);
+                }
+            } else {
+                const QString folded = text.toCaseFolded();
+                chars_.insert(chars_.end(), folded.utf16(), folded.utf16() + folded.size());
+            }
+        }
+        starts_.push_back(chars_.size());
+        // Texts below the surrogates are also packed four units to a
+        // number, so that comparing them is comparing a few integers.
+        wordStarts_.reserve(starts_.size());
+        for (std::size_t row = 0; row + 1 < starts_.size(); ++row) {
+            wordStarts_.push_back(words_.size());
+            const QStringView text = key(row);
+            if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0xD800; })) {
+                wordStarts_.back() = NoWords;
+                continue;
+            }
+            for (qsizetype k = 0; k < text.size(); k += 4) {
+                std::uint64_t value = 0;
+                for (qsizetype u = k; u < k + 4; ++u)
+                    value = (value << 16) | (u < text.size() ? text[u].unicode() : 0u);
+                words_.push_back(value);
+            }
+        }
+    }
+
+    int compare(std::size_t a, std::size_t b) const
+    {
+        const std::size_t wa = wordStarts_[a];
+        const std::size_t wb = wordStarts_[b];
+        const QStringView ka = key(a);
+        const QStringView kb = key(b);
+        if (wa == NoWords || wb == NoWords)
+            return ka.compare(kb);
+        // Below the surrogates, unit order is code point order; a text that
+        // is a prefix of another (zero padding included) is the shorter one.
+        const std::size_t common = (static_cast<std::size_t>(std::min(ka.size(), kb.size())) + 3) / 4;
+        for (std::size_t k = 0; k < common; ++k) {
+            if (words_[wa + k] != words_[wb + k])
+                return words_[wa + k] < words_[wb + k] ? -1 : 1;
+        }
+        return ka.size() < kb.size() ? -1 : ka.size() > kb.size() ? 1 : 0;
+    }
+
+private:
+    static constexpr std::size_t NoWords = ~std::size_t{0};
+
+    QStringView key(std::size_t row) const
+    {
+        return QStringView(chars_.data() + starts_[row], static_cast<qsizetype>(starts_[row + 1] - starts_[row]));
+    }
+
+    std::vector<char16_t> chars_;
+    std::vector<std::size_t> starts_;
+    std::vector<std::uint64_t> words_;
+    std::vector<std::size_t> wordStarts_;
+};
 
 // Collation keys computed once per sort, so that the quicksort compares
 // prepared keys instead of collating the raw texts again and again.
@@ -27,11 +107,7 @@ public:
         // Sort keys of the C locale ignore the case setting, while its
         // comparison honours it; case-folded texts give the latter's order.
         if (collator.locale().language() == QLocale::C) {
-            std::vector<QString> folded;
-            folded.reserve(static_cast<std::size_t>(texts.size()));
-            for (const QString &text : texts)
-                folded.push_back(text.toCaseFolded());
-            keys_ = std::move(folded);
+            keys_.emplace<FoldedKeys>(texts);
         } else {
             std::vector<QCollatorSortKey> keys;
             keys.reserve(static_cast<std::size_t>(texts.size()));
@@ -46,14 +122,14 @@ public:
     {
         const auto ua = static_cast<std::size_t>(a);
         const auto ub = static_cast<std::size_t>(b);
-        if (const auto *folded = std::get_if<std::vector<QString>>(&keys_))
-            return (*folded)[ua].compare((*folded)[ub]);
+        if (const auto *folded = std::get_if<FoldedKeys>(&keys_))
+            return folded->compare(ua, ub);
         const auto &keys = std::get<std::vector<QCollatorSortKey>>(keys_);
         return keys[ua].compare(keys[ub]);
     }
 
 private:
-    std::variant<std::vector<QString>, std::vector<QCollatorSortKey>> keys_;
+    std::variant<std::monostate, FoldedKeys, std::vector<QCollatorSortKey>> keys_;
 };
 
 // The table's quicksort, run over a permutation of row numbers: order[p] is
@@ -116,13 +192,30 @@ private:
     const bool ascending_;
 };
 
-TStringListC permuted(const TStringListC &column, const std::vector<int> &order)
+// Puts the string of row order[p] at position p for every p. A column
+// shared with another copy is copied first, in row order, which is the order
+// its strings lie in memory; then the strings are moved along the cycles of
+// the permutation without touching their texts or a second array.
+void permute(TStringListC &column, const std::vector<int> &order, std::vector<bool> &placed)
 {
-    TStringListC result;
-    result.reserve(column.size());
-    for (const int row : order)
-        result.append(column.at(row));
-    return result;
+    QString *items = column.data();
+    placed.assign(order.size(), false);
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (placed[start])
+            continue;
+        QString first = std::move(items[start]);
+        std::size_t p = start;
+        for (;;) {
+            placed[p] = true;
+            const auto source = static_cast<std::size_t>(order[p]);
+            if (source == start) {
+                items[p] = std::move(first);
+                break;
+            }
+            items[p] = std::move(items[source]);
+            p = source;
+        }
+    }
 }
 
 } // namespace
@@ -156,6 +249,7 @@ void TFileInfos::sort(std::uint8_t newSortFlags)
     std::vector<int> order(static_cast<std::size_t>(count()));
     std::iota(order.begin(), order.end(), 0);
     RowQuicksort(keys, order, (sortFlags & SortFlag::Ascending) != 0).run(0, count() - 1);
+    std::vector<bool> placed;
     for (TStringListC *column : columns())
-        *column = permuted(*column, order);
+        permute(*column, order, placed);
 }

@@ -100,6 +100,23 @@ int TFileFilterInfos::classifyFile(const QString &path) const
     const QFileInfo info(path);
     if (!info.isFile())
         return Rejected;
+    if (isArchiveName(path))
+        return Archive;
+    // The size is taken from the opened file; one that cannot be read is not
+    // a song a scan could use, so it is skipped rather than aborting the scan.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Rejected;
+    return classifySized(path, file.size());
+}
+
+bool TFileFilterInfos::isArchiveName(const QString &path)
+{
+    return lowerExtension(path) == ArchiveExtension;
+}
+
+int TFileFilterInfos::classifySized(const QString &path, qint64 bytes) const
+{
     const QString ext = lowerExtension(path);
     if (ext == ArchiveExtension)
         return Archive;
@@ -113,12 +130,7 @@ int TFileFilterInfos::classifyFile(const QString &path) const
     }
     if (entry < 0)
         return Rejected;
-    // The size is taken from the opened file; one that cannot be read is not
-    // a song a scan could use, so it is skipped rather than aborting the scan.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Rejected;
-    return entryAccepts(entry, file.size() / BytesPerKiB) ? Song : Rejected;
+    return entryAccepts(entry, bytes / BytesPerKiB) ? Song : Rejected;
 }
 
 bool TFileFilterInfos::acceptsMember(const QString &name, qint64 sizeKiB) const

@@ -1,9 +1,8 @@
 #include "options.h"
 
-#include "azpack.h"
+#include "storedtext.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <algorithm>
 
@@ -37,18 +36,20 @@ void appendStorable(QString &out, const QString &entry)
 
 void TStringListC::LoadFromFile(const QString &fileName)
 {
-    const QByteArray nativeName = QFile::encodeName(fileName);
-    const char *restored = uncompressFileToString(nativeName.constData());
-    // azpack keeps the buffer only until its next call: copy it right here.
+    clear();
     // Invalid UTF-8 becomes replacement characters instead of failing.
-    setText(restored ? QString::fromUtf8(restored) : QString());
+    forEachStoredLine(fileName, [this](QByteArrayView line) { append(QString::fromUtf8(line)); });
 }
 
 bool TStringListC::SaveToFile(const QString &fileName) const
 {
-    const QByteArray bytes = text().toUtf8();
-    const QByteArray nativeName = QFile::encodeName(fileName);
-    return compressString(bytes.constData(), nativeName.constData()) != 0;
+    qsizetype units = 0;
+    for (const QString &entry : *this)
+        units += entry.size();
+    TStoredTextBuilder text(units, size());
+    for (const QString &entry : *this)
+        text.append(entry);
+    return storeText(text.take(), fileName);
 }
 
 QString TStringListC::text() const

@@ -107,6 +107,9 @@ public:
     // 0 = not a song, 1 = an accepted music file, 3 = a RAR archive.
     // A file that cannot be opened is rejected.
     int classifyFile(const QString &path) const;
+    // classifyFile for a regular file the caller has opened and measured.
+    int classifySized(const QString &path, qint64 bytes) const;
+    static bool isArchiveName(const QString &path);
     bool acceptsMember(const QString &name, qint64 sizeKiB) const;
 
 private:

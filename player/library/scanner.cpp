@@ -6,8 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -148,14 +151,16 @@ void TLibraryScanner::addFile(const QString &path, TFileInfos &table, bool check
 void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
 {
     clearSongFields();
-    switch (filter_.classifyFile(path)) {
+    switch (probe(path)) {
     case TFileFilterInfos::Song: {
         show(TScanField::Title, path);
         // The row goes in whole, once its tags are read, so the table's
         // columns never differ in length while the message loop runs.
         show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
         runMessageLoop();
-        readSongTags(path, QString(), tags_, programDir_ + QLatin1StringView(TUnRar::scratchFileName));
+        tagsFromFileName(path, tags_);
+        if (head_.size() == id3WindowSize)
+            decodeTagWindow(tagWindow(head_), tags_);
         table.appendRow(path, QString(), tags_[Id3::TPE1].value, tags_[Id3::TIT2].value,
                         tags_[Id3::TALB].value);
         if (knownTable_ == &table)
@@ -183,6 +188,42 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
     default:
         break;
     }
+}
+
+int TLibraryScanner::probe(const QString &path)
+{
+    // One open, one status call and one read per file: the size that judges
+    // the file and the first bytes that hold its tags come from the same
+    // opened file. Non-blocking, so that a FIFO given by name cannot hang
+    // the scan; regular files read the same either way.
+    head_.resize(0);
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        // The plain judgement gives every other answer, such as an archive
+        // that cannot be read.
+        return filter_.classifyFile(path);
+    }
+    int kind = TFileFilterInfos::Rejected;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        kind = filter_.classifySized(path, static_cast<qint64>(info.st_size));
+        if (kind == TFileFilterInfos::Song) {
+            head_.resize(id3WindowSize);
+            qsizetype got = 0;
+            while (got < id3WindowSize) {
+                const ssize_t n = ::read(fd, head_.data() + got, static_cast<size_t>(id3WindowSize - got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                got += n;
+            }
+            head_.resize(got);
+        }
+    }
+    ::close(fd);
+    return kind;
 }
 
 void TLibraryScanner::addDirectory(const QString &directory, TFileInfos &table, bool checkDuplicates)

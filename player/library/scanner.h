@@ -70,6 +70,9 @@ private:
     void clearSongFields() const;
     void walk(const QString &directory, TFileInfos &table, bool checkDuplicates);
     void addNewFile(const QString &path, TFileInfos &table);
+    // Judges a path like classifyFile; for a song, head_ then holds its
+    // first bytes (up to the tag window's size).
+    int probe(const QString &path);
     void showRowCount(const TFileInfos &table) const;
 
     const TFileFilterInfos &filter_;
@@ -77,6 +80,8 @@ private:
     const TScanHooks hooks_;
     const QString programDir_;
     TId3Tags tags_;
+    // Reused for every file, so judging one allocates nothing.
+    QByteArray head_;
     // The paths of the table being filled, kept while a walk with the
     // duplicate check runs, so each test is one hash lookup.
     const TFileInfos *knownTable_ = nullptr;

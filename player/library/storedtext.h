@@ -1,0 +1,55 @@
+#pragma once
+
+// The byte form of a stored list, read and written without a whole-text
+// QString in between: a 100,000-song library is about ten megabytes of text,
+// and converting it to UTF-16 and splitting it again cost more than the
+// restore itself.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+
+// Restores a stored file and hands each line's UTF-8 bytes to take, in
+// order. A line ends at CR LF, a lone CR or a lone LF; a final line break
+// adds no empty line; the text ends at its first NUL byte. A missing,
+// unreadable or damaged file has no lines. The views are valid only during
+// the call to take.
+void forEachStoredLine(const QString &fileName, const std::function<void(QByteArrayView line)> &take);
+
+// Stores text as a compressed list file; false when azpack failed.
+bool storeText(const QByteArray &text, const QString &fileName);
+
+// Builds a stored text in one buffer sized for its worst case up front, so
+// that no entry costs an allocation or a reallocation of the text so far.
+class TStoredTextBuilder
+{
+public:
+    // units: the UTF-16 length of all entries together; lines: their count.
+    TStoredTextBuilder(qsizetype units, qsizetype lines);
+
+    // Appends an entry and its CR LF in UTF-8. A CR, LF or NUL inside the
+    // entry would split or cut the stored text and, in a song store, shift
+    // every following row by a column, so such characters become spaces.
+    void append(QStringView entry);
+    QByteArray take();
+
+private:
+    QByteArray bytes_;
+    char *write_;
+};
+
+// One QString per distinct text while a list is read, so that the thousands
+// of rows with the same artist, album or archive share a single string.
+// Keys are views into the restored text and must not outlive it.
+class TTextPool
+{
+public:
+    QString text(QByteArrayView utf8);
+
+private:
+    QHash<QByteArrayView, QString> texts_;
+};
