@@ -9,7 +9,6 @@
 #include "usermessages.h"
 
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -42,7 +41,6 @@ public:
                     textEdited_(cell.column(), cell.row() + 1, text);
             });
         }
-        open_ = editor;
         return editor;
     }
 
@@ -62,15 +60,14 @@ public:
     }
 
     // Ends an edit still open, so that the grid is left as it is shown.
-    void closeOpenEditor()
+    void closeOpenEditor(const QAbstractItemView &view)
     {
-        if (open_)
-            Q_EMIT closeEditor(open_, QAbstractItemDelegate::NoHint);
+        if (QWidget *editor = view.indexWidget(view.currentIndex()))
+            Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
 
 private:
     TextEdited textEdited_;
-    mutable QPointer<QWidget> open_;
 };
 
 const QString TTagEditor::kQuestionTitle = u"Tag-Editor"_s;
@@ -134,7 +131,7 @@ void TTagEditor::enterTagMode()
 
 void TTagEditor::leaveTagMode()
 {
-    delegate_->closeOpenEditor();
+    delegate_->closeOpenEditor(*w_.songlist_grid);
     if (w_.tagsChanged) {
         const QString songList = programDir() + kSongListFileName;
         if (askYesNo(&w_, QMessageBox::Question, kQuestionTitle, kQuestionText)) {
@@ -144,8 +141,12 @@ void TTagEditor::leaveTagMode()
             w_.page_controlChange();
         }
     }
-    w_.songlist_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    w_.songlist_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QTableView *grid = w_.songlist_grid;
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The last edited cell's row is selected whole again.
+    if (const QModelIndex current = grid->currentIndex(); current.isValid())
+        grid->selectRow(current.row());
     w_.button_tag->setText(Caption::Tag);
     setLocked(false);
 }

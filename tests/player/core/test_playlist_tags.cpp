@@ -186,6 +186,7 @@ TEST_F(PlaylistTagsTest, TagEditsReachTheStoreOnlyWhenKeptAndNeverTheFiles)
         for (const QWidget *control : locked)
             EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
         EXPECT_TRUE(window_->button_saveplaylist->isEnabled());
+        EXPECT_FALSE(window_->button_stop->isEnabled());
 
         // Typed into "Filename": the cell snaps back, nothing counts as a change.
         QLineEdit *editor = editCell(1, 4);
