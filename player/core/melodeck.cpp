@@ -11,10 +11,12 @@
 #include "libraryscan.h"
 #include "mediacontrol.h"
 #include "playback.h"
+#include "playlistfiles.h"
 #include "playorder.h"
 #include "songlists.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
+#include "tageditor.h"
 #include "timage.h"
 #include "usermessages.h"
 #include "webradio.h"
@@ -76,6 +78,11 @@ void Melodeck::connectEvents()
     connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
     connect(radio_add, &QPushButton::clicked, this, &Melodeck::radio_addClick);
     connect(radio_sub, &QPushButton::clicked, this, &Melodeck::radio_subClick);
+    playlistFiles_ = std::make_unique<TPlaylistFiles>(*this);
+    tagEditor_ = new TTagEditor(*this, *gridModel_);
+    connect(button_saveplaylist, &QPushButton::clicked, this, &Melodeck::button_saveplaylistClick);
+    connect(button_loadplaylist, &QPushButton::clicked, this, &Melodeck::button_loadplaylistClick);
+    connect(button_tag, &QPushButton::clicked, this, &Melodeck::button_tagClick);
 }
 
 bool Melodeck::FormCreate()
@@ -378,4 +385,24 @@ bool Melodeck::songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift)
 void Melodeck::Button1Click()
 {
     keyboard_->Button1Click();
+}
+
+void Melodeck::button_saveplaylistClick()
+{
+    playlistFiles_->button_saveplaylistClick();
+}
+
+void Melodeck::button_loadplaylistClick()
+{
+    playlistFiles_->button_loadplaylistClick();
+}
+
+void Melodeck::button_tagClick()
+{
+    tagEditor_->button_tagClick();
+}
+
+void Melodeck::songlist_gridSetEditText(int column, int row, const QString &text)
+{
+    tagEditor_->songlist_gridSetEditText(column, row, text);
 }

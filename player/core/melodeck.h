@@ -45,7 +45,9 @@ class Playback;
 class TPlayOrder;
 class TSongLists;
 class TSongTableModel;
+class TPlaylistFiles;
 class TTabControl;
+class TTagEditor;
 class TWebRadio;
 
 // What the skin editor gets from the main window at start-up.
@@ -108,6 +110,12 @@ public:
     void page_controlChange();
     void showAfterPlaylistGlyph();
     void sortByColumn(int column);
+
+    // Playlist files and tag mode (playlistfiles.cpp, tageditor.cpp).
+    void button_saveplaylistClick();
+    void button_loadplaylistClick();
+    void button_tagClick();
+    void songlist_gridSetEditText(int column, int row, const QString &text);
 
     // The search row (melodeck_search.cpp).
     void search_qKeyDown(int key);
@@ -259,6 +267,8 @@ private:
     std::unique_ptr<TSongLists> songLists_;
     std::unique_ptr<TPlayOrder> playOrder_;
     std::unique_ptr<TKeyboardControl> keyboard_;
+    std::unique_ptr<TPlaylistFiles> playlistFiles_;
+    TTagEditor *tagEditor_ = nullptr;
     TSongSearch songSearch_;
     std::unique_ptr<TEqualizer> equalizer_;
     std::unique_ptr<TAzVis> spectrum_;

@@ -44,7 +44,8 @@ int TSongTableModel::columnCount(const QModelIndex &parent) const
 
 QVariant TSongTableModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || role != Qt::DisplayRole)
+    // The cell editor starts from the edit role's text.
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     if (!table_ || index.row() >= table_->count())
         return QString();
@@ -69,6 +70,14 @@ QVariant TSongTableModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+}
+
+Qt::ItemFlags TSongTableModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() > 0 && table_ && index.row() < table_->count())
+        flags |= Qt::ItemIsEditable;
+    return flags;
 }
 
 QVariant TSongTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,6 +1,7 @@
 #include "usermessages.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -8,6 +9,7 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr char kTestLogVariable[] = "MELODECK_TEST_LOG";
 constexpr char kTestAnswersVariable[] = "MELODECK_TEST_ANSWERS";
+constexpr char kTestFilesVariable[] = "MELODECK_TEST_FILES";
 // Long enough for the box to be mapped and painted once.
 constexpr int kTestAutoCloseMs = 100;
 
@@ -20,6 +22,15 @@ bool nextTestAnswer()
     const bool yes = answers.takeFirst().trimmed().compare(u"yes"_s, Qt::CaseInsensitive) == 0;
     qputenv(kTestAnswersVariable, answers.join(u',').toUtf8());
     return yes;
+}
+
+// Takes the first of the scripted file choices, one per line.
+QString nextTestFile()
+{
+    QStringList files = qEnvironmentVariable(kTestFilesVariable).split(u'\n');
+    const QString first = files.takeFirst();
+    qputenv(kTestFilesVariable, files.join(u'\n').toUtf8());
+    return first;
 }
 } // namespace
 
@@ -57,4 +68,17 @@ bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, con
         QTimer::singleShot(kTestAutoCloseMs, &box, [&box, yes] { box.done(yes ? QMessageBox::Yes : QMessageBox::No); });
     }
     return box.exec() == QMessageBox::Yes;
+}
+
+QString chooseFile(QFileDialog &dialog)
+{
+    if (testLogEnabled()) {
+        const QString path = nextTestFile();
+        testLog(u"dialog "_s + dialog.objectName() + u": "_s + path);
+        return path;
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 // Appends "line" to the test event log; does nothing without the variable.
@@ -23,3 +24,9 @@ void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
 // answers itself with the next word of $MELODECK_TEST_ANSWERS ("yes,no,..."),
 // and No once the words run out.
 bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+
+// Runs one of the desktop's file dialogs and returns the chosen path, or an
+// empty text when the user cancelled. In a test run no dialog appears: the
+// next line of $MELODECK_TEST_FILES is the choice (an empty line or none left
+// cancels), and the log gets "dialog <name>: <path>".
+QString chooseFile(QFileDialog &dialog);
