@@ -1,5 +1,6 @@
 #include "autotag.h"
 
+#include "formcontrols.h"
 #include "options.h"
 #include "skindisplay.h"
 
@@ -29,23 +30,6 @@ constexpr int kMusiclistPage = 0;
 // Eleven pixels: the 96 characters of a line take about 640 of the list's
 // 790 pixels beside the mark box, and a line stays within its 13 pixels.
 constexpr int kListFontPixels = 11;
-
-QLabel *label(QWidget *parent, const QString &name, const QString &text, const QRect &rect)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(rect);
-    return l;
-}
-
-QPushButton *button(QWidget *parent, const QString &name, const QString &caption, const QRect &rect)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setGeometry(rect);
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 QFont autoTagListFont()
@@ -76,13 +60,13 @@ Tautotag_form::Tautotag_form(TAutoTagLinks links, QWidget *parent)
     tags->setSelectionMode(QAbstractItemView::SingleSelection);
     tags->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    cnt = label(this, u"cnt"_s, u"0"_s + kFoundText, {8, 358, 200, 16});
-    Label1 = label(this, u"Label1"_s, kRule, {216, 350, 260, 16});
-    Label2 = label(this, u"Label2"_s, kScanning, {216, 367, 260, 16});
-    Button3 = button(this, u"Button3"_s, kSelectAllNone, {488, 356, 110, 25});
-    Button1 = button(this, u"Button1"_s, kTag, {610, 356, 80, 25});
+    cnt = namedLabel(this, u"cnt"_s, u"0"_s + kFoundText, {8, 358, 200, 16});
+    Label1 = namedLabel(this, u"Label1"_s, kRule, {216, 350, 260, 16});
+    Label2 = namedLabel(this, u"Label2"_s, kScanning, {216, 367, 260, 16});
+    Button3 = namedButton(this, u"Button3"_s, kSelectAllNone, {488, 356, 110, 25});
+    Button1 = namedButton(this, u"Button1"_s, kTag, {610, 356, 80, 25});
     Button1->setDefault(true);
-    Button2 = button(this, u"Button2"_s, kCancel, {700, 356, 80, 25});
+    Button2 = namedButton(this, u"Button2"_s, kCancel, {700, 356, 80, 25});
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
