@@ -1,6 +1,6 @@
 #include "dialogs.h"
 
-#include "forms/tautotag_form.h"
+#include "autotag.h"
 #include "forms/tbase_form.h"
 #include "forms/tskin_editor_form.h"
 #include "tequalizer_form.h"
@@ -16,7 +16,7 @@ TDialogs createDialogs(Melodeck &window)
     QObject::connect(dialogs.skin_editor_form, &QDialog::finished, &window, [&window] { window.loadSkin(true); });
     dialogs.base_form = new Tbase_form(&window);
     dialogs.radio_form = new Tradio_form(&window);
-    dialogs.autotag_form = new Tautotag_form(&window);
+    dialogs.autotag_form = new Tautotag_form(window.autoTagLinks(), &window);
     dialogs.equalizer_form = new Tequalizer_form(window.equalizer(), &window);
     return dialogs;
 }

@@ -122,6 +122,7 @@ bool Melodeck::FormCreate()
     skinEditorCallbacks_.resetFileTypes = [this](std::array<QString, kPreviousFileTypeCount> &stored) {
         return defaultPlayer(this).resetFileTypes(stored);
     };
+    skinEditorCallbacks_.autoTag = [this] { openAutoTag(); };
 
     step(u"afterPlaylist"_s);
     after_playlist_stop->setChecked(true);
@@ -138,6 +139,9 @@ bool Melodeck::FormCreate()
         list->clear();
         list->sortFlags = SortFlag::Ascending | SortFlag::Number;
     }
+
+    step(u"autoTag"_s);
+    linkAutoTag();
 
     step(u"defaultPlayer"_s);
     defaultPlayer(this).checkDefaultPlayer(skin_.checkDefaultPlayer);

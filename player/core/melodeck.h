@@ -4,6 +4,7 @@
 // playing, the bars) and the controls; its event handlers keep their given
 // names and hand the work to the subsystem objects.
 
+#include "autotag.h"
 #include "az_id3tag.h"
 #include "az_search.h"
 #include "engine.h"
@@ -60,6 +61,8 @@ struct TSkinEditorCallbacks
     // The "Reset" of the file types: gives back every type whose stored
     // value (lines 10 to 14) names one, updates the values and stores them.
     std::function<bool(std::array<QString, kPreviousFileTypeCount> &stored)> resetFileTypes;
+    // The "AutoTag" button: opens AutoTag modally and returns once it is closed.
+    std::function<void()> autoTag;
 };
 
 class Melodeck : public QWidget
@@ -159,6 +162,11 @@ public:
     void radio_subClick();
     TWebRadio *webRadio() const { return webRadio_.get(); }
 
+    // AutoTag (melodeck_autotag.cpp): what it was handed at start-up, and
+    // opening it modally.
+    const TAutoTagLinks &autoTagLinks() const { return autoTagLinks_; }
+    void openAutoTag();
+
     // The shared state.
     TFileInfos musiclist;
     TFileInfos radiolist;
@@ -253,6 +261,7 @@ private:
     void createPlayback();
     void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
+    void linkAutoTag();
 
     audio::Engine engine_;
     TSkinDisplay display_;
@@ -275,6 +284,7 @@ private:
     std::unique_ptr<TMediaControl> mediaControl_;
     std::unique_ptr<TWebRadio> webRadio_;
     TSkinEditorCallbacks skinEditorCallbacks_;
+    TAutoTagLinks autoTagLinks_;
     std::mt19937 random_;
     QStringList arguments_;
     QStringList lifecycleLog_;

@@ -1,5 +1,6 @@
 #include "webradio_form.h"
 
+#include "formcontrols.h"
 #include "skindisplay.h"
 
 #include <QLabel>
@@ -20,13 +21,6 @@ const QString kLabel = u"Type in the URL you want to add:"_s;
 const QString kOk = u"OK"_s;
 const QString kCancel = u"Cancel"_s;
 
-QPushButton *button(QWidget *parent, const QString &name, const QString &caption, const QRect &rect)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setGeometry(rect);
-    return b;
-}
 } // namespace
 
 Tradio_form::Tradio_form(QWidget *parent)
@@ -43,9 +37,9 @@ Tradio_form::Tradio_form(QWidget *parent)
     url = new QLineEdit(kScheme, this);
     url->setObjectName(u"url"_s);
     url->setGeometry(8, 30, 284, 23);
-    Button1 = button(this, u"Button1"_s, kOk, {136, 68, 75, 27});
+    Button1 = namedButton(this, u"Button1"_s, kOk, {136, 68, 75, 27});
     Button1->setDefault(true);
-    Button2 = button(this, u"Button2"_s, kCancel, {217, 68, 75, 27});
+    Button2 = namedButton(this, u"Button2"_s, kCancel, {217, 68, 75, 27});
     Button2->setAutoDefault(false);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

@@ -1,6 +1,7 @@
 #include "tbase_form.h"
 
 #include "basedirectories.h"
+#include "formcontrols.h"
 #include "skindisplay.h"
 
 #include <QApplication>
@@ -25,23 +26,6 @@ const QString kLabel4 = u"in the database and be extracted on demand!"_s;
 const QString kOpenDirectory = u"Open Directory"_s;
 const QString kSaveAndSearch = u"Save and Search"_s;
 const QString kCancel = u"Cancel"_s;
-
-QLabel *label(QWidget *parent, const QString &name, const QString &text, const QRect &rect)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(rect);
-    return l;
-}
-
-QPushButton *button(QWidget *parent, const QString &name, const QString &caption, const QRect &rect)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setGeometry(rect);
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 Tbase_form::Tbase_form(QWidget *parent)
@@ -53,17 +37,20 @@ Tbase_form::Tbase_form(QWidget *parent)
     setFont(uiFont());
     setFixedSize(kClientWidth, kClientHeight);
 
-    Label1 = label(this, u"Label1"_s, kLabel1, {8, 8, 404, 16});
-    Label3 = label(this, u"Label3"_s, kLabel3, {8, 28, 404, 16});
-    Label4 = label(this, u"Label4"_s, kLabel4, {8, 44, 404, 16});
+    Label1 = namedLabel(this, u"Label1"_s, kLabel1, {8, 8, 404, 16});
+    Label3 = namedLabel(this, u"Label3"_s, kLabel3, {8, 28, 404, 16});
+    Label4 = namedLabel(this, u"Label4"_s, kLabel4, {8, 44, 404, 16});
     base_dir = new QLineEdit(this);
     base_dir->setObjectName(u"base_dir"_s);
     base_dir->setGeometry(8, 72, 300, 21);
-    Button1 = button(this, u"Button1"_s, kOpenDirectory, {316, 70, 96, 25});
-    Label2 = label(this, u"Label2"_s, kLabel2, {8, 108, 404, 16});
-    save = button(this, u"save"_s, kSaveAndSearch, {212, 148, 110, 25});
+    Button1 = namedButton(this, u"Button1"_s, kOpenDirectory, {316, 70, 96, 25});
+    Label2 = namedLabel(this, u"Label2"_s, kLabel2, {8, 108, 404, 16});
+    save = namedButton(this, u"save"_s, kSaveAndSearch, {212, 148, 110, 25});
     save->setEnabled(false);
-    cancel = button(this, u"cancel"_s, kCancel, {330, 148, 82, 25});
+    cancel = namedButton(this, u"cancel"_s, kCancel, {330, 148, 82, 25});
+    // Enter in the directory box never presses a button on its own.
+    for (QPushButton *b : {Button1, save, cancel})
+        b->setAutoDefault(false);
 
     connect(base_dir, &QLineEdit::textChanged, this, [this] { base_dirChange(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

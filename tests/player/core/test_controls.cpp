@@ -3,7 +3,7 @@
 
 #include "captions.h"
 #include "dialogs.h"
-#include "forms/tautotag_form.h"
+#include "autotag.h"
 #include "forms/tbase_form.h"
 #include "tequalizer_form.h"
 #include "webradio_form.h"

@@ -78,7 +78,7 @@ TEST_F(StartupTest, StepsRunInOrderAndTheDeferredPartFollows)
     start();
     const QStringList expected{u"audio"_s, u"random"_s, u"filter"_s, u"archiveLibrary"_s, u"id3Table"_s,
                                u"skinEditorCallbacks"_s,
-                               u"afterPlaylist"_s, u"skin"_s, u"tabs"_s, u"lists"_s, u"defaultPlayer"_s, u"drop"_s,
+                               u"afterPlaylist"_s, u"skin"_s, u"tabs"_s, u"lists"_s, u"autoTag"_s, u"defaultPlayer"_s, u"drop"_s,
                                u"commandLine"_s, u"radio"_s, u"deferredTimer"_s};
     EXPECT_EQ(window_->lifecycleLog(), expected);
     // Nothing came from the command line: the library's tab and list.
