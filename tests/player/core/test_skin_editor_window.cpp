@@ -150,8 +150,19 @@ TEST_F(SkinEditorWindowTest, CancelAfterPreviewRestoresTheStoredSkin)
     EXPECT_EQ(storedPictureBytes(), storedBytes);
 }
 
-TEST_F(SkinEditorWindowTest, ClosingTheEqualizerStoresTheEditorsSettingsButNotThePicture)
+TEST_F(SkinEditorWindowTest, EqualizerAndAutoTagOpenModallyAndClosingTheEqualizerStoresTheSettings)
 {
+    auto *autotag = window_->findChild<QDialog *>(u"autotag_form"_s);
+    ASSERT_NE(autotag, nullptr);
+    bool autotagModal = false;
+    QTimer::singleShot(0, autotag, [autotag, &autotagModal] {
+        autotagModal = autotag->isVisible() && autotag->isModal();
+        autotag->close();
+    });
+    editor_->Button8->click();
+    EXPECT_TRUE(autotagModal);
+    EXPECT_FALSE(autotag->isVisible());
+
     const QByteArray storedBytes = storedPictureBytes();
     editor_->bmppath->setText(writePicture(u"red.bmp"_s, filled(300, 130, 0xFFFF0000)));
     editor_->font_color->setCurrentText(u"clLime"_s);
