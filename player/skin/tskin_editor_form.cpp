@@ -62,18 +62,7 @@ const QString kInitialFontColor = u"clWhite"_s;
 const QString kInitialVisColor = u"clWhite"_s;
 const QString kOn = u"1"_s;
 
-// Lines of the skin settings the editor reads as they stand.
-namespace Line {
-constexpr int BarColor = 0;
-constexpr int FontColor = 1;
-constexpr int ShowGridHints = 2;
-constexpr int FirstHotKey = 3;
-constexpr int HotKeysOn = 9;
-constexpr int FirstFileType = 10;
-constexpr int CheckDefaultPlayer = 15;
-constexpr int SpectrumColor = 24;
-constexpr int SpectrumOn = 25;
-} // namespace Line
+namespace Line = SkinLine;
 
 template <typename T>
 T *control(QWidget *parent, const QString &name, const QRect &rect)
