@@ -2,7 +2,7 @@
 
 #include "az_volume_bar.h"
 #include "captions.h"
-#include "forms/tskin_editor_form.h"
+#include "tskin_editor_form.h"
 #include "keynames.h"
 #include "melodeck.h"
 #include "skinsettings.h"

@@ -233,6 +233,8 @@ public:
     TAzPositionBar *positionBar() const { return positionBar_.get(); }
     TAzVolumeBar *volumeBar() const { return volumeBar_.get(); }
     const TSkinSettings &skinSettings() const { return skin_; }
+    // The six hot-key codes in use; the skin editor reads and sets them.
+    std::array<int, kHotKeyCount> &hotKeys() { return skin_.hotKeys; }
     TSkinDisplay &display() { return display_; }
     audio::Engine &engine() { return engine_; }
     TUnRar *archives() const { return unrar_.get(); }

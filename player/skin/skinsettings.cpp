@@ -12,19 +12,7 @@ const QString kNotSetFileType = u"melodeck_not_set"_s;
 
 namespace {
 
-namespace Line {
-constexpr int BarColor = 0;
-constexpr int FontColor = 1;
-constexpr int ShowGridHints = 2;
-constexpr int FirstHotKey = 3;
-constexpr int HotKeysOn = 9;
-constexpr int FirstFileType = 10;
-constexpr int CheckDefaultPlayer = 15;
-constexpr int FirstBand = 16;
-constexpr int EqualizerOn = 23;
-constexpr int SpectrumColor = 24;
-constexpr int SpectrumOn = 25;
-} // namespace Line
+namespace Line = SkinLine;
 
 constexpr int kMaxVirtualKey = 65535;
 constexpr int kMaxBand = 30;

@@ -23,6 +23,21 @@ constexpr int VolumeDown = 4;
 constexpr int VolumeUp = 5;
 } // namespace HotKey
 
+// Where each setting stands in the file.
+namespace SkinLine {
+constexpr int BarColor = 0;
+constexpr int FontColor = 1;
+constexpr int ShowGridHints = 2;
+constexpr int FirstHotKey = 3;
+constexpr int HotKeysOn = 9;
+constexpr int FirstFileType = 10;
+constexpr int CheckDefaultPlayer = 15;
+constexpr int FirstBand = 16;
+constexpr int EqualizerOn = 23;
+constexpr int SpectrumColor = 24;
+constexpr int SpectrumOn = 25;
+} // namespace SkinLine
+
 // The file name of the skin settings and of the skin picture in programDir().
 extern const QString kSkinSettingsFileName; // "skin.azo"
 extern const QString kSkinPictureFileName;  // "skin.bmp"

@@ -7,7 +7,7 @@
 #include "forms/tbase_form.h"
 #include "tequalizer_form.h"
 #include "webradio_form.h"
-#include "forms/tskin_editor_form.h"
+#include "tskin_editor_form.h"
 #include "defaultskin.h"
 #include "melodeck.h"
 #include "tabcontrol.h"

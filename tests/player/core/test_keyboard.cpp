@@ -4,7 +4,7 @@
 
 #include "az_volume_bar.h"
 #include "dialogs.h"
-#include "forms/tskin_editor_form.h"
+#include "tskin_editor_form.h"
 #include "keyboardcontrol.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
