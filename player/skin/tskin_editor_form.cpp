@@ -2,6 +2,7 @@
 
 #include "colorstrings.h"
 #include "defaultskin.h"
+#include "formcontrols.h"
 #include "keynames.h"
 #include "options.h"
 #include "skindisplay.h"
@@ -73,17 +74,10 @@ T *control(QWidget *parent, const QString &name, const QRect &rect)
     return c;
 }
 
-QLabel *label(QWidget *parent, const QString &name, const QString &text, const QRect &rect)
-{
-    auto *l = control<QLabel>(parent, name, rect);
-    l->setText(text);
-    return l;
-}
-
+// Enter in a path or key field must not press a button.
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, const QRect &rect)
 {
-    auto *b = control<QPushButton>(parent, name, rect);
-    b->setText(caption);
+    auto *b = namedButton(parent, name, caption, rect);
     b->setAutoDefault(false);
     return b;
 }
@@ -159,7 +153,7 @@ Tskin_editor_form::~Tskin_editor_form() = default;
 
 void Tskin_editor_form::createControls()
 {
-    Label1 = label(this, u"Label1"_s, kLabel1, {8, 8, 301, 16});
+    Label1 = namedLabel(this, u"Label1"_s, kLabel1, {8, 8, 301, 16});
     bmppath = control<QLineEdit>(this, u"bmppath"_s, {8, 28, 218, 21});
     Button1 = button(this, u"Button1"_s, kOpenFile, {232, 26, 77, 25});
 
@@ -169,38 +163,38 @@ void Tskin_editor_form::createControls()
     Image2 = control<TImage>(this, u"Image2"_s, {0, 0, 0, 0});
     Image2->hide();
 
-    Label4 = label(this, u"Label4"_s, kLabel4, {4, 277, 309, 16});
+    Label4 = namedLabel(this, u"Label4"_s, kLabel4, {4, 277, 309, 16});
     Label4->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     // The one line is wider than the window at the common size; a pixel
     // less keeps it whole.
     QFont narrow = font();
     narrow.setPixelSize(narrow.pixelSize() - 1);
     Label4->setFont(narrow);
-    Label5 = label(this, u"Label5"_s, kLabel5, {8, 301, 100, 16});
+    Label5 = namedLabel(this, u"Label5"_s, kLabel5, {8, 301, 100, 16});
     Button5 = button(this, u"Button5"_s, kGrow, {112, 297, 33, 25});
     Button6 = button(this, u"Button6"_s, kShrink, {150, 297, 33, 25});
     for (QPushButton *b : {Button5, Button6})
         b->setEnabled(false);
 
-    Label2 = label(this, u"Label2"_s, kLabel2, {8, 331, 100, 16});
+    Label2 = namedLabel(this, u"Label2"_s, kLabel2, {8, 331, 100, 16});
     QStringList statusNames = standardColorNames();
     statusNames << extendedColorNames() << systemColorNames();
     status_line_color = colorBox(this, u"status_line_color"_s, statusNames, kInitialStatusLineColor,
                                  {112, 328, 197, 22});
-    Label3 = label(this, u"Label3"_s, kLabel3, {8, 357, 100, 16});
+    Label3 = namedLabel(this, u"Label3"_s, kLabel3, {8, 357, 100, 16});
     font_color = colorBox(this, u"font_color"_s, standardColorNames(), kInitialFontColor, {112, 354, 197, 22});
-    Label16 = label(this, u"Label16"_s, kLabel16, {8, 383, 100, 16});
+    Label16 = namedLabel(this, u"Label16"_s, kLabel16, {8, 383, 100, 16});
     vis_color = colorBox(this, u"vis_color"_s, standardColorNames(), kInitialVisColor, {112, 380, 197, 22});
     vis_enabled = checkBox(this, u"vis_enabled"_s, kVisEnabled, {112, 406, 197, 17});
     vis_enabled->setChecked(true);
 
-    Label6 = label(this, u"Label6"_s, kLabel6, {8, 428, 196, 16});
+    Label6 = namedLabel(this, u"Label6"_s, kLabel6, {8, 428, 196, 16});
     show_hint_box = checkBox(this, u"show_hint_box"_s, QString(), {208, 427, 20, 17});
-    Label12 = label(this, u"Label12"_s, kLabel12, {8, 452, 196, 16});
+    Label12 = namedLabel(this, u"Label12"_s, kLabel12, {8, 452, 196, 16});
     checkMainDev = checkBox(this, u"checkMainDev"_s, QString(), {208, 451, 20, 17});
     Button7 = button(this, u"Button7"_s, kReset, {240, 447, 69, 25});
 
-    Label11 = label(this, u"Label11"_s, kLabel11, {8, 480, 60, 16});
+    Label11 = namedLabel(this, u"Label11"_s, kLabel11, {8, 480, 60, 16});
     key_enabled = checkBox(this, u"key_enabled"_s, kKeyEnabled, {72, 479, 120, 17});
 
     // Two rows of three: name above edit, in the order of the hot keys.
@@ -215,7 +209,7 @@ void Tskin_editor_form::createControls()
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const int x = 8 + static_cast<int>(i % 3) * 101;
         const int y = 500 + static_cast<int>(i / 3) * 42;
-        *keys[i].first = label(this, labelNames[i], captions[i], {x, y, 99, 16});
+        *keys[i].first = namedLabel(this, labelNames[i], captions[i], {x, y, 99, 16});
         QLineEdit *edit = control<QLineEdit>(this, editNames[i], {x, y + 17, 99, 21});
         // The edit shows the key's name; typing never goes in as text.
         edit->setReadOnly(true);
@@ -231,7 +225,7 @@ void Tskin_editor_form::createControls()
     Button4 = button(this, u"Button4"_s, kCancel, {212, 619, 97, 25});
     for (QPushButton *b : {Button3, Button2})
         b->setEnabled(false);
-    Label13 = label(this, u"Label13"_s, kLabel13, {4, 647, 309, 16});
+    Label13 = namedLabel(this, u"Label13"_s, kLabel13, {4, 647, 309, 16});
     Label13->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 
     openpicture = new QFileDialog(this);
