@@ -6,7 +6,7 @@
 // the picture; both bitmaps live until the next skin is set up.
 
 #include "engine.h"
-#include "spectrumlevels.h"
+#include "barlevels.h"
 
 #include <QImage>
 #include <QRect>

@@ -1,6 +1,6 @@
 // The spectrum's rounding and its gain reference, without a picture.
 
-#include "spectrumlevels.h"
+#include "barlevels.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "spectrumlevels.h"
+#include "barlevels.h"
 
 #include <algorithm>
 #include <cmath>
