@@ -141,7 +141,9 @@ TEST_F(EngineTest, MonoAndOtherRatesKeepTheirOwnByteFormat)
 }
 
 // Wall-clock seconds since a moment: what was heard since then can trail it
-// (a late decoder, a busy machine) but never run ahead of it.
+// (a late decoder, a busy machine) but runs ahead of it by no more than what
+// the device has already taken: it asks for up to two 1024-frame buffers at
+// once, about 46 ms.
 class Since {
 public:
     double seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0_).count(); }
@@ -149,7 +151,7 @@ public:
 private:
     std::chrono::steady_clock::time_point t0_ = std::chrono::steady_clock::now();
 };
-constexpr double kRounding = 0.01;
+constexpr double kRounding = 0.05;
 
 TEST_F(EngineTest, PlayingMovesThePositionAndPauseHoldsIt)
 {
