@@ -2,6 +2,7 @@
 
 #include "basedirectories.h"
 #include "captions.h"
+#include "freedmemory.h"
 #include "forms/tbase_form.h"
 #include "melodeck.h"
 #include "tabcontrol.h"
@@ -233,6 +234,8 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
         window_.showList(musiclist);
         libraryLoaded_ = true;
     }
+    // The load and the scan leave tens of megabytes freed in a big library.
+    returnFreedMemory();
 }
 
 void TLibraryScan::askForBaseDirectory(TStringListC &baseDirectories)
