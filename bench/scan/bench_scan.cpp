@@ -121,8 +121,28 @@ TFileInfos bigLibrary()
     return table;
 }
 
+// Resident memory in MiB: all of it, and the anonymous part (the heap,
+// stacks, images), which is the program's own; the rest is mapped files,
+// mostly shared libraries.
+struct ResidentMemory {
+    double total = -1;
+    double anonymous = -1;
+};
+
+// The kB figure of one "Name:   1234 kB" line of a /proc file, in MiB.
+double procFigureMiB(const QString &file, const QByteArray &name)
+{
+    QFile proc(file);
+    if (!proc.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : proc.readAll().split('\n'))
+        if (line.startsWith(name))
+            return line.mid(name.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
 // The resident memory of a started program once it shows the big list.
-double programMemoryMiB(const QString &program, const QString &home)
+ResidentMemory programMemoryMiB(const QString &program, const QString &home)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -140,7 +160,7 @@ double programMemoryMiB(const QString &program, const QString &home)
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, {});
     if (!process.waitForStarted(10000))
-        return -1;
+        return {};
     // Start-up, then the deferred load of the stored list and the grid: the
     // program logs "deferred" once that is done, however busy the machine.
     const QString log = home + u"/events.log"_s;
@@ -153,22 +173,18 @@ double programMemoryMiB(const QString &program, const QString &home)
         if (waited.elapsed() > 60000 || process.state() == QProcess::NotRunning) {
             process.kill();
             process.waitForFinished(5000);
-            return -1;
+            return {};
         }
         QThread::msleep(20);
     }
     // Let the grid's first paint of the list happen.
     QThread::msleep(1000);
-    double mib = -1;
-    QFile status(u"/proc/%1/status"_s.arg(process.processId()));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                mib = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
+    const QString proc = u"/proc/%1/"_s.arg(process.processId());
+    const ResidentMemory memory{procFigureMiB(proc + u"status"_s, "VmRSS:"),
+                                procFigureMiB(proc + u"smaps_rollup"_s, "Anonymous:")};
     process.kill();
     process.waitForFinished(5000);
-    return mib;
+    return memory;
 }
 
 } // namespace
@@ -236,20 +252,27 @@ int main(int argc, char **argv)
         // The median of three starts each, as the figure varies with the
         // machine's load.
         const auto median = [&program](const QString &where) {
-            std::vector<double> runs;
+            std::vector<ResidentMemory> runs;
             for (int k = 0; k < 3; ++k)
                 runs.push_back(programMemoryMiB(program, where));
-            std::sort(runs.begin(), runs.end());
+            std::sort(runs.begin(), runs.end(),
+                      [](const ResidentMemory &a, const ResidentMemory &b) { return a.total < b.total; });
             return runs[1];
         };
-        const double mib = median(bigHome);
+        const ResidentMemory big = median(bigHome);
         const QString emptyHome = home + u"empty/"_s;
         QDir().mkpath(emptyHome);
         filterLines.SaveToFile(emptyHome + u"filetypes.azi"_s);
-        const double emptyMib = median(emptyHome);
-        if (mib > 0 && emptyMib > 0) {
-            figure("program resident memory, 100,000 songs", mib, "MiB", kMemoryGoalMiB, false);
-            std::fprintf(stderr, "%-44s %12.1f MiB\n", "program resident memory, empty library", emptyMib);
+        const ResidentMemory empty = median(emptyHome);
+        if (big.total > 0 && empty.total > 0) {
+            figure("program resident memory, 100,000 songs", big.total, "MiB", kMemoryGoalMiB, false);
+            std::fprintf(stderr, "%-44s %12.1f MiB\n", "  of which anonymous (heap, stacks, images)",
+                         big.anonymous);
+            std::fprintf(stderr, "%-44s %12.1f MiB\n", "program resident memory, empty library", empty.total);
+            std::fprintf(stderr, "%-44s %12.1f MiB\n", "  of which anonymous (heap, stacks, images)",
+                         empty.anonymous);
+            std::fprintf(stderr, "%-44s %12.2f KiB\n", "resident memory per song",
+                         (big.total - empty.total) * 1024.0 / kLibrarySongs);
         } else {
             std::fprintf(stderr, "program memory: could not be read\n");
         }
