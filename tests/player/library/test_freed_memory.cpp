@@ -20,7 +20,7 @@
 namespace {
 
 // The process's resident memory in KiB.
-qint64 residentKiB()
+[[maybe_unused]] qint64 residentKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
