@@ -5,8 +5,10 @@
 // songs stored. The runs of the two alternate, so that a change in the
 // machine's load hits both alike.
 //
-//   bench_startup [runs] [program]   default 15 runs of each; program: the
-//                                    built melodeck (default: beside this)
+//   bench_startup [runs] [program] >/dev/null
+//       default 15 runs of each; program: the built melodeck (default: beside
+//       this). The figures go to standard error; standard output carries the
+//       store library's progress while the big library is written.
 //
 // Without QT_QPA_PLATFORM the program runs on an X server of its own (Xvfb,
 // which picks a free display), as a user's desktop would show it; with
@@ -71,11 +73,11 @@ void report(const char *what, std::vector<double> times, bool againstGoal)
     const double first = times.front();
     const double middle = median(times);
     std::sort(times.begin(), times.end());
-    std::printf("    %-8s first %7.1f ms  min %7.1f ms  median %7.1f ms  max %7.1f ms", what, first, times.front(),
-                middle, times.back());
+    std::fprintf(stderr, "    %-8s first %7.1f ms  min %7.1f ms  median %7.1f ms  max %7.1f ms", what, first,
+                 times.front(), middle, times.back());
     if (againstGoal)
-        std::printf("  median/goal %.2f", middle / kGoalMs);
-    std::printf("\n");
+        std::fprintf(stderr, "  median/goal %.2f", middle / kGoalMs);
+    std::fprintf(stderr, "\n");
 }
 
 // One stored library and what its starts measured.
@@ -222,14 +224,15 @@ int main(int argc, char **argv)
         }
     }
 
-    std::printf("process start to main window, %d runs each, platform %s, goal %.0f ms\n", runs,
-                qPrintable(env.value(u"QT_QPA_PLATFORM"_s)), kGoalMs);
+    std::fprintf(stderr, "process start to main window, %d runs each, platform %s, goal %.0f ms\n", runs,
+                 qPrintable(env.value(u"QT_QPA_PLATFORM"_s)), kGoalMs);
     for (const Home *home : {&empty, &big}) {
-        std::printf("  library %s\n", home->name);
+        std::fprintf(stderr, "  library %s\n", home->name);
         report("shown", home->shown, true);
         report("painted", home->painted, true);
         report("cpu", home->cpu, false);
     }
-    std::printf("  (cpu: processor time the program used until shown; wall times follow the machine's load)\n");
+    std::fprintf(stderr, "  (cpu: processor time the program used until shown; wall times follow the machine's "
+                         "load)\n");
     return 0;
 }
