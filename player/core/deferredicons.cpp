@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -43,7 +44,9 @@ public:
     {
         return icon().availableSizes(mode, state);
     }
-    bool isNull() override { return icon().isNull(); }
+    // Dialogs ask this of every icon as they lay themselves out; only icons
+    // the desktop style is known to have are deferred (deferredIcons).
+    bool isNull() override { return icon_ ? icon_->isNull() : false; }
     QString key() const override { return QStringLiteral("TDeferredIconEngine"); }
     QIconEngine *clone() const override { return new TDeferredIconEngine(*this); }
 
@@ -62,6 +65,11 @@ private:
 
 } // namespace
 
+bool TDeferredIconStyle::deferred(StandardPixmap standardIcon)
+{
+    return std::find(deferredIcons.begin(), deferredIcons.end(), standardIcon) != deferredIcons.end();
+}
+
 TDeferredIconStyle::TDeferredIconStyle() = default;
 
 QIcon TDeferredIconStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption *option,
@@ -69,7 +77,7 @@ QIcon TDeferredIconStyle::standardIcon(StandardPixmap standardIcon, const QStyle
 {
     // With an option the icon may depend on it (the layout direction), and
     // the option does not outlive the call.
-    if (option)
+    if (option || !deferred(standardIcon))
         return QProxyStyle::standardIcon(standardIcon, option, widget);
     return QIcon(new TDeferredIconEngine(baseStyle(), standardIcon));
 }

@@ -7,10 +7,23 @@
 
 #include <QProxyStyle>
 
+#include <array>
+
 class TDeferredIconStyle : public QProxyStyle
 {
 public:
     TDeferredIconStyle();
+
+    // The icons that file dialogs and their file lists ask for; the desktop
+    // style has a picture for each of them.
+    static constexpr std::array deferredIcons{
+        SP_ArrowBack,    SP_ArrowForward, SP_FileDialogToParent, SP_FileDialogNewFolder, SP_FileDialogListView,
+        SP_FileDialogDetailedView, SP_DirIcon, SP_DirOpenIcon, SP_DirLinkIcon, SP_FileIcon, SP_FileLinkIcon,
+        SP_DriveHDIcon,  SP_DriveCDIcon,  SP_DriveDVDIcon,       SP_DriveFDIcon,         SP_DriveNetIcon,
+        SP_ComputerIcon, SP_DesktopIcon,  SP_TrashIcon,          SP_DialogOpenButton,    SP_DialogSaveButton,
+        SP_DialogCancelButton,
+    };
+    static bool deferred(StandardPixmap standardIcon);
 
     QIcon standardIcon(StandardPixmap standardIcon, const QStyleOption *option = nullptr,
                        const QWidget *widget = nullptr) const override;
