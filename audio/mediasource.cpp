@@ -1,4 +1,5 @@
 #include "mediasource.h"
+#include "medialibraries.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,6 +51,8 @@ AVFormatContext *openContainer(const std::string &path)
 
 std::unique_ptr<MediaSource> MediaSource::openFile(const std::string &path, Kind kind)
 {
+    if (!mediaLibrariesLoaded())
+        return nullptr;
     AVFormatContext *format = openContainer(path);
     if (!format)
         return nullptr;

@@ -1,4 +1,5 @@
 #include "netinput.h"
+#include "medialibraries.h"
 
 #include "playlistparse.h"
 
@@ -261,6 +262,8 @@ std::unique_ptr<NetInput> NetInput::open(const std::string &url, bool followPlay
                                          const std::atomic<bool> &abort, const std::atomic<bool> *cancel,
                                          int timeoutMs)
 {
+    if (!mediaLibrariesLoaded())
+        return nullptr;
     const std::int64_t timeoutUs = std::int64_t{std::clamp(timeoutMs, 1, kMaxTimeoutMs)} * 1000;
     auto input = openDirect(url, followPlaylists, AbortFlags{&abort, cancel}, timeoutUs,
                             steadyNs() + kOpenTimeouts * timeoutUs * 1000, 0);

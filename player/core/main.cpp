@@ -4,6 +4,7 @@
 #include "instancechannel.h"
 #include "instancelock.h"
 #include "commandline.h"
+#include "deferredicons.h"
 #include "captions.h"
 #include "melodeck.h"
 #include "dialogs.h"
@@ -78,6 +79,9 @@ int main(int argc, char **argv)
     // Only the name: a display name would be appended to every window title,
     // and the main window's title is the playing song alone.
     QApplication::setApplicationName(Caption::WindowTitle);
+    // The dialogs built before the window shows read their icons only when
+    // they are opened.
+    QApplication::setStyle(new TDeferredIconStyle);
 
     if (!prepareProgramDir())
         qWarning("Melodeck: cannot set up %s", qUtf8Printable(programDir()));
