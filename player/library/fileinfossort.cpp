@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QDebug>
+#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
@@ -36,15 +37,15 @@ public:
         const std::uint64_t *words;
     };
 
-    FoldedKeys(const QStringList &texts, qsizetype first, qsizetype last)
+    explicit FoldedKeys(const std::vector<const QString *> &texts)
     {
         qsizetype units = 0;
-        for (qsizetype row = first; row < last; ++row)
-            units += texts[row].size();
+        for (const QString *text : texts)
+            units += text->size();
         chars_.reserve(static_cast<std::size_t>(units));
-        starts_.reserve(static_cast<std::size_t>(last - first) + 1);
-        for (qsizetype row = first; row < last; ++row) {
-            const QString &text = texts[row];
+        starts_.reserve(texts.size() + 1);
+        for (const QString *entry : texts) {
+            const QString &text = *entry;
             starts_.push_back(chars_.size());
             if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
                 // Folding ASCII is lowering A to Z, which needs no new string.
@@ -119,13 +120,13 @@ class CollatorKeys
 public:
     using Key = const QCollatorSortKey *;
 
-    CollatorKeys(const QStringList &texts, qsizetype first, qsizetype last, const QLocale &locale)
+    CollatorKeys(const std::vector<const QString *> &texts, const QLocale &locale)
     {
         QCollator collator(locale);
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        keys_.reserve(static_cast<std::size_t>(last - first));
-        for (qsizetype row = first; row < last; ++row)
-            keys_.push_back(collator.sortKey(texts[row]));
+        keys_.reserve(texts.size());
+        for (const QString *text : texts)
+            keys_.push_back(collator.sortKey(*text));
     }
 
     Key key(int row) const { return &keys_[static_cast<std::size_t>(row)]; }
@@ -135,19 +136,23 @@ private:
     std::vector<QCollatorSortKey> keys_;
 };
 
-// The rows of one run in key order, cut into groups of equal keys.
+// The distinct texts of one run of rows in key order, cut into groups of
+// equal keys. Equal texts share one key: artists and albums repeat across
+// many rows, and titles now and then.
 template <class Keys>
 class SortedRun
 {
 public:
     template <class... KeyArgs>
     SortedRun(const QStringList &texts, qsizetype first, qsizetype last, const KeyArgs &...keyArgs)
-        : first_(static_cast<int>(first)), keys_(texts, first, last, keyArgs...)
+        : first_(first), distinctOf_(static_cast<std::size_t>(last - first)),
+          keys_(distinctTexts(texts, first, last), keyArgs...)
     {
-        order_.resize(static_cast<std::size_t>(last - first));
+        order_.resize(distinctCount_);
         std::iota(order_.begin(), order_.end(), 0);
         std::sort(order_.begin(), order_.end(),
                   [this](int a, int b) { return Keys::compare(keys_.key(a), keys_.key(b)) < 0; });
+        distinctRanks_.resize(distinctCount_);
         for (std::size_t p = 0; p < order_.size(); ++p) {
             if (p == 0 || Keys::compare(keys_.key(order_[p - 1]), keys_.key(order_[p])) != 0)
                 groupStarts_.push_back(p);
@@ -158,18 +163,48 @@ public:
     std::size_t groups() const { return groupStarts_.size() - 1; }
     typename Keys::Key groupKey(std::size_t group) const { return keys_.key(order_[groupStarts_[group]]); }
 
-    // Gives every row of the group the rank.
-    void rank(std::size_t group, int rank, std::vector<int> &ranks) const
+    // Gives every text of the group the rank.
+    void rank(std::size_t group, int rank)
     {
         for (std::size_t p = groupStarts_[group]; p < groupStarts_[group + 1]; ++p)
-            ranks[static_cast<std::size_t>(first_ + order_[p])] = rank;
+            distinctRanks_[static_cast<std::size_t>(order_[p])] = rank;
+    }
+
+    // Hands the ranks of the texts on to the rows of the run.
+    void rankRows(std::vector<int> &ranks) const
+    {
+        for (std::size_t k = 0; k < distinctOf_.size(); ++k)
+            ranks[static_cast<std::size_t>(first_) + k] = distinctRanks_[static_cast<std::size_t>(distinctOf_[k])];
     }
 
 private:
-    const int first_;
+    std::vector<const QString *> distinctTexts(const QStringList &texts, qsizetype first, qsizetype last)
+    {
+        std::vector<const QString *> distinct;
+        QHash<QStringView, int> seen;
+        seen.reserve(last - first);
+        for (qsizetype row = first; row < last; ++row) {
+            const QString &text = texts[row];
+            // Numbered from one, as a new entry starts out as zero.
+            int &number = seen[text];
+            if (number == 0) {
+                distinct.push_back(&text);
+                number = static_cast<int>(distinct.size());
+            }
+            distinctOf_[static_cast<std::size_t>(row - first)] = number - 1;
+        }
+        distinctCount_ = distinct.size();
+        return distinct;
+    }
+
+    const qsizetype first_;
+    // Row first_ + k has the text distinctOf_[k].
+    std::vector<int> distinctOf_;
+    std::size_t distinctCount_ = 0;
     const Keys keys_;
     std::vector<int> order_;
     std::vector<std::size_t> groupStarts_;
+    std::vector<int> distinctRanks_;
 };
 
 // Each row's place among the distinct keys of the column: rows with equal
@@ -181,9 +216,10 @@ std::vector<int> keyRanks(const QStringList &texts, const KeyArgs &...keyArgs)
     const qsizetype rows = texts.size();
     std::vector<int> ranks(static_cast<std::size_t>(rows));
     if (rows < ParallelRows) {
-        const SortedRun<Keys> all(texts, 0, rows, keyArgs...);
+        SortedRun<Keys> all(texts, 0, rows, keyArgs...);
         for (std::size_t g = 0; g < all.groups(); ++g)
-            all.rank(g, static_cast<int>(g), ranks);
+            all.rank(g, static_cast<int>(g));
+        all.rankRows(ranks);
         return ranks;
     }
     const qsizetype middle = rows / 2;
@@ -213,15 +249,17 @@ std::vector<int> keyRanks(const QStringList &texts, const KeyArgs &...keyArgs)
     while (a < lower->groups() && b < upper->groups()) {
         const int c = Keys::compare(lower->groupKey(a), upper->groupKey(b));
         if (c <= 0)
-            lower->rank(a++, rank, ranks);
+            lower->rank(a++, rank);
         if (c >= 0)
-            upper->rank(b++, rank, ranks);
+            upper->rank(b++, rank);
         ++rank;
     }
     for (; a < lower->groups(); ++a)
-        lower->rank(a, rank++, ranks);
+        lower->rank(a, rank++);
     for (; b < upper->groups(); ++b)
-        upper->rank(b, rank++, ranks);
+        upper->rank(b, rank++);
+    lower->rankRows(ranks);
+    upper->rankRows(ranks);
     return ranks;
 }
 
@@ -304,6 +342,25 @@ private:
 // or a second array.
 void permute(TStringListC &column, const std::vector<RankedRow> &order, std::vector<bool> &placed)
 {
+    if (!column.isDetached()) {
+        // A column shared with another table is copied anyway: copying it
+        // straight into the new order spares the second pass.
+        // Copying a string counts a reference in its text, which lies
+        // anywhere in memory: the texts a few rows ahead are fetched early.
+        constexpr std::size_t Ahead = 16;
+        const QString *items = column.constData();
+        TStringListC sorted(column.size());
+        QString *out = sorted.data();
+        for (std::size_t p = 0; p < order.size(); ++p) {
+            if (p + Ahead < order.size())
+                __builtin_prefetch(items[order[p + Ahead].row].constData());
+            if (p + 2 * Ahead < order.size())
+                __builtin_prefetch(&items[order[p + 2 * Ahead].row]);
+            out[p] = items[order[p].row];
+        }
+        column = std::move(sorted);
+        return;
+    }
     QString *items = column.data();
     placed.assign(order.size(), false);
     for (std::size_t start = 0; start < order.size(); ++start) {
