@@ -68,7 +68,9 @@ void loadTable(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(sortTitles)->Unit(benchmark::kMillisecond);
+// The sort keys its rows on two threads: the time is wall-clock time and the
+// CPU figure covers both threads.
+BENCHMARK(sortTitles)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(saveTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(loadTable)->Unit(benchmark::kMillisecond);
 

@@ -3,13 +3,16 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QDebug>
+#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <numeric>
+#include <optional>
+#include <thread>
 #include <utility>
-#include <variant>
 #include <vector>
 
 namespace {
@@ -17,20 +20,32 @@ namespace {
 constexpr char InconsistentTableWarning[] =
     "Song table columns differ in length; the table is left unsorted";
 
-// Case-folded texts packed into one buffer, so that a sort allocates once
-// rather than once per row, and the comparisons walk memory that lies close
-// together.
+// Below this many rows a second thread costs more than it saves.
+constexpr qsizetype ParallelRows = 2048;
+
+// Case-folded texts of a run of rows packed into one buffer, so that a sort
+// allocates once rather than once per row, and the comparisons walk memory
+// that lies close together.
 class FoldedKeys
 {
 public:
-    explicit FoldedKeys(const QStringList &texts)
+    // A key as the comparison sees it: the folded text, and its packed form
+    // when it has one.
+    struct Key
+    {
+        QStringView text;
+        const std::uint64_t *words;
+    };
+
+    explicit FoldedKeys(const std::vector<const QString *> &texts)
     {
         qsizetype units = 0;
-        for (const QString &text : texts)
-            units += text.size();
+        for (const QString *text : texts)
+            units += text->size();
         chars_.reserve(static_cast<std::size_t>(units));
-        starts_.reserve(static_cast<std::size_t>(texts.size()) + 1);
-        for (const QString &text : texts) {
+        starts_.reserve(texts.size() + 1);
+        for (const QString *entry : texts) {
+            const QString &text = *entry;
             starts_.push_back(chars_.size());
             if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
                 // Folding ASCII is lowering A to Z, which needs no new string.
@@ -49,7 +64,7 @@ public:
         wordStarts_.reserve(starts_.size());
         for (std::size_t row = 0; row + 1 < starts_.size(); ++row) {
             wordStarts_.push_back(words_.size());
-            const QStringView text = key(row);
+            const QStringView text = textOf(row);
             if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0xD800; })) {
                 wordStarts_.back() = NoWords;
                 continue;
@@ -63,28 +78,30 @@ public:
         }
     }
 
-    int compare(std::size_t a, std::size_t b) const
+    Key key(int row) const
     {
-        const std::size_t wa = wordStarts_[a];
-        const std::size_t wb = wordStarts_[b];
-        const QStringView ka = key(a);
-        const QStringView kb = key(b);
-        if (wa == NoWords || wb == NoWords)
-            return ka.compare(kb);
+        const auto r = static_cast<std::size_t>(row);
+        return {textOf(r), wordStarts_[r] == NoWords ? nullptr : words_.data() + wordStarts_[r]};
+    }
+
+    static int compare(const Key &a, const Key &b)
+    {
+        if (!a.words || !b.words)
+            return a.text.compare(b.text);
         // Below the surrogates, unit order is code point order; a text that
         // is a prefix of another (zero padding included) is the shorter one.
-        const std::size_t common = (static_cast<std::size_t>(std::min(ka.size(), kb.size())) + 3) / 4;
+        const std::size_t common = (static_cast<std::size_t>(std::min(a.text.size(), b.text.size())) + 3) / 4;
         for (std::size_t k = 0; k < common; ++k) {
-            if (words_[wa + k] != words_[wb + k])
-                return words_[wa + k] < words_[wb + k] ? -1 : 1;
+            if (a.words[k] != b.words[k])
+                return a.words[k] < b.words[k] ? -1 : 1;
         }
-        return ka.size() < kb.size() ? -1 : ka.size() > kb.size() ? 1 : 0;
+        return a.text.size() < b.text.size() ? -1 : a.text.size() > b.text.size() ? 1 : 0;
     }
 
 private:
     static constexpr std::size_t NoWords = ~std::size_t{0};
 
-    QStringView key(std::size_t row) const
+    QStringView textOf(std::size_t row) const
     {
         return QStringView(chars_.data() + starts_[row], static_cast<qsizetype>(starts_[row + 1] - starts_[row]));
     }
@@ -95,54 +112,187 @@ private:
     std::vector<std::size_t> wordStarts_;
 };
 
-// Collation keys computed once per sort, so that the quicksort compares
-// prepared keys instead of collating the raw texts again and again.
-class CollationKeys
+// Collation keys of a run of rows, each computed once, so that sorting
+// compares prepared keys instead of collating the raw texts again and again.
+// Each run has a collator of its own, as runs are keyed on different threads.
+class CollatorKeys
 {
 public:
-    explicit CollationKeys(const QStringList &texts)
+    using Key = const QCollatorSortKey *;
+
+    CollatorKeys(const std::vector<const QString *> &texts, const QLocale &locale)
     {
-        QCollator collator;
+        QCollator collator(locale);
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        // Sort keys of the C locale ignore the case setting, while its
-        // comparison honours it; case-folded texts give the latter's order.
-        if (collator.locale().language() == QLocale::C) {
-            keys_.emplace<FoldedKeys>(texts);
-        } else {
-            std::vector<QCollatorSortKey> keys;
-            keys.reserve(static_cast<std::size_t>(texts.size()));
-            for (const QString &text : texts)
-                keys.push_back(collator.sortKey(text));
-            keys_ = std::move(keys);
-        }
+        keys_.reserve(texts.size());
+        for (const QString *text : texts)
+            keys_.push_back(collator.sortKey(*text));
     }
 
-    // Negative, zero or positive as key a sorts before, with or after key b.
-    int compare(int a, int b) const
+    Key key(int row) const { return &keys_[static_cast<std::size_t>(row)]; }
+    static int compare(Key a, Key b) { return a->compare(*b); }
+
+private:
+    std::vector<QCollatorSortKey> keys_;
+};
+
+// The distinct texts of one run of rows in key order, cut into groups of
+// equal keys. Equal texts share one key: artists and albums repeat across
+// many rows, and titles now and then.
+template <class Keys>
+class SortedRun
+{
+public:
+    template <class... KeyArgs>
+    SortedRun(const QStringList &texts, qsizetype first, qsizetype last, const KeyArgs &...keyArgs)
+        : first_(first), distinctOf_(static_cast<std::size_t>(last - first)),
+          keys_(distinctTexts(texts, first, last), keyArgs...)
     {
-        const auto ua = static_cast<std::size_t>(a);
-        const auto ub = static_cast<std::size_t>(b);
-        if (const auto *folded = std::get_if<FoldedKeys>(&keys_))
-            return folded->compare(ua, ub);
-        const auto &keys = std::get<std::vector<QCollatorSortKey>>(keys_);
-        return keys[ua].compare(keys[ub]);
+        order_.resize(distinctCount_);
+        std::iota(order_.begin(), order_.end(), 0);
+        std::sort(order_.begin(), order_.end(),
+                  [this](int a, int b) { return Keys::compare(keys_.key(a), keys_.key(b)) < 0; });
+        distinctRanks_.resize(distinctCount_);
+        for (std::size_t p = 0; p < order_.size(); ++p) {
+            if (p == 0 || Keys::compare(keys_.key(order_[p - 1]), keys_.key(order_[p])) != 0)
+                groupStarts_.push_back(p);
+        }
+        groupStarts_.push_back(order_.size());
+    }
+
+    std::size_t groups() const { return groupStarts_.size() - 1; }
+    typename Keys::Key groupKey(std::size_t group) const { return keys_.key(order_[groupStarts_[group]]); }
+
+    // Gives every text of the group the rank.
+    void rank(std::size_t group, int rank)
+    {
+        for (std::size_t p = groupStarts_[group]; p < groupStarts_[group + 1]; ++p)
+            distinctRanks_[static_cast<std::size_t>(order_[p])] = rank;
+    }
+
+    // Hands the ranks of the texts on to the rows of the run.
+    void rankRows(std::vector<int> &ranks) const
+    {
+        for (std::size_t k = 0; k < distinctOf_.size(); ++k)
+            ranks[static_cast<std::size_t>(first_) + k] = distinctRanks_[static_cast<std::size_t>(distinctOf_[k])];
     }
 
 private:
-    std::variant<std::monostate, FoldedKeys, std::vector<QCollatorSortKey>> keys_;
+    std::vector<const QString *> distinctTexts(const QStringList &texts, qsizetype first, qsizetype last)
+    {
+        std::vector<const QString *> distinct;
+        QHash<QStringView, int> seen;
+        seen.reserve(last - first);
+        for (qsizetype row = first; row < last; ++row) {
+            const QString &text = texts[row];
+            // Numbered from one, as a new entry starts out as zero.
+            int &number = seen[text];
+            if (number == 0) {
+                distinct.push_back(&text);
+                number = static_cast<int>(distinct.size());
+            }
+            distinctOf_[static_cast<std::size_t>(row - first)] = number - 1;
+        }
+        distinctCount_ = distinct.size();
+        return distinct;
+    }
+
+    const qsizetype first_;
+    // Row first_ + k has the text distinctOf_[k].
+    std::vector<int> distinctOf_;
+    std::size_t distinctCount_ = 0;
+    const Keys keys_;
+    std::vector<int> order_;
+    std::vector<std::size_t> groupStarts_;
+    std::vector<int> distinctRanks_;
 };
 
-// The table's quicksort, run over a permutation of row numbers: order[p] is
-// the original row now standing at position p. Exchanging two entries of the
-// permutation is exchanging the two rows, so equal keys end up exactly where
-// exchanging whole rows would put them.
+// Each row's place among the distinct keys of the column: rows with equal
+// keys share a rank, and ranks order as the keys do. The two halves of the
+// rows are keyed and sorted on two threads, then merged group by group.
+template <class Keys, class... KeyArgs>
+std::vector<int> keyRanks(const QStringList &texts, const KeyArgs &...keyArgs)
+{
+    const qsizetype rows = texts.size();
+    std::vector<int> ranks(static_cast<std::size_t>(rows));
+    if (rows < ParallelRows) {
+        SortedRun<Keys> all(texts, 0, rows, keyArgs...);
+        for (std::size_t g = 0; g < all.groups(); ++g)
+            all.rank(g, static_cast<int>(g));
+        all.rankRows(ranks);
+        return ranks;
+    }
+    const qsizetype middle = rows / 2;
+    std::optional<SortedRun<Keys>> upper;
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            upper.emplace(texts, middle, rows, keyArgs...);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    std::optional<SortedRun<Keys>> lower;
+    try {
+        lower.emplace(texts, 0, middle, keyArgs...);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+
+    int rank = 0;
+    std::size_t a = 0;
+    std::size_t b = 0;
+    while (a < lower->groups() && b < upper->groups()) {
+        const int c = Keys::compare(lower->groupKey(a), upper->groupKey(b));
+        if (c <= 0)
+            lower->rank(a++, rank);
+        if (c >= 0)
+            upper->rank(b++, rank);
+        ++rank;
+    }
+    for (; a < lower->groups(); ++a)
+        lower->rank(a, rank++);
+    for (; b < upper->groups(); ++b)
+        upper->rank(b, rank++);
+    lower->rankRows(ranks);
+    upper->rankRows(ranks);
+    return ranks;
+}
+
+std::vector<int> keyRanks(const QStringList &texts)
+{
+    // The collator follows the collation locale, which may differ from the
+    // default locale; the helper thread gets the same one.
+    const QCollator collator;
+    const QLocale locale = collator.locale();
+    // Sort keys of the C locale ignore the case setting, while its
+    // comparison honours it; case-folded texts give the latter's order.
+    if (locale.language() == QLocale::C)
+        return keyRanks<FoldedKeys>(texts);
+    return keyRanks<CollatorKeys>(texts, locale);
+}
+
+// A row of the permutation with its key's rank beside it, so that the
+// quicksort compares integers lying next to the rows it moves.
+struct RankedRow
+{
+    int rank;
+    int row;
+};
+
+// The table's quicksort, run over a permutation of row numbers: order[p].row
+// is the original row now standing at position p. Exchanging two entries of
+// the permutation is exchanging the two rows, so equal keys end up exactly
+// where exchanging whole rows would put them.
+template <bool Ascending>
 class RowQuicksort
 {
 public:
-    RowQuicksort(const CollationKeys &keys, std::vector<int> &order, bool ascending)
-        : keys_(keys), order_(order), ascending_(ascending)
-    {
-    }
+    explicit RowQuicksort(std::vector<RankedRow> &order) : order_(order) {}
 
     void run(int lo, int hi)
     {
@@ -162,42 +312,55 @@ public:
     }
 
 private:
-    int before(int position, int pivotRow) const
-    {
-        const int c = keys_.compare(order_[static_cast<std::size_t>(position)], pivotRow);
-        return ascending_ ? c : -c;
-    }
+    static bool before(int rank, int pivot) { return Ascending ? rank < pivot : rank > pivot; }
 
     std::pair<int, int> partition(int lo, int hi)
     {
+        RankedRow *const rows = order_.data();
         // The pivot is a value: its row keeps its key wherever it moves.
-        const int pivotRow = order_[static_cast<std::size_t>(lo + (hi - lo) / 2)];
+        const int pivot = rows[lo + (hi - lo) / 2].rank;
         int i = lo;
         int j = hi;
         for (;;) {
-            while (i < hi && before(i, pivotRow) < 0)
+            while (i < hi && before(rows[i].rank, pivot))
                 ++i;
-            while (j > lo && before(j, pivotRow) > 0)
+            while (j > lo && before(pivot, rows[j].rank))
                 --j;
             if (j < i)
                 return {j, i};
-            std::swap(order_[static_cast<std::size_t>(i)], order_[static_cast<std::size_t>(j)]);
+            std::swap(rows[i], rows[j]);
             ++i;
             --j;
         }
     }
 
-    const CollationKeys &keys_;
-    std::vector<int> &order_;
-    const bool ascending_;
+    std::vector<RankedRow> &order_;
 };
 
-// Puts the string of row order[p] at position p for every p. A column
-// shared with another copy is copied first, in row order, which is the order
-// its strings lie in memory; then the strings are moved along the cycles of
-// the permutation without touching their texts or a second array.
-void permute(TStringListC &column, const std::vector<int> &order, std::vector<bool> &placed)
+// Puts the string of row order[p] at position p for every p, moving the
+// strings along the cycles of the permutation without touching their texts
+// or a second array.
+void permute(TStringListC &column, const std::vector<RankedRow> &order, std::vector<bool> &placed)
 {
+    if (!column.isDetached()) {
+        // A column shared with another table is copied anyway: copying it
+        // straight into the new order spares the second pass.
+        // Copying a string counts a reference in its text, which lies
+        // anywhere in memory: the texts a few rows ahead are fetched early.
+        constexpr std::size_t Ahead = 16;
+        const QString *items = column.constData();
+        TStringListC sorted(column.size());
+        QString *out = sorted.data();
+        for (std::size_t p = 0; p < order.size(); ++p) {
+            if (p + Ahead < order.size())
+                __builtin_prefetch(items[order[p + Ahead].row].constData());
+            if (p + 2 * Ahead < order.size())
+                __builtin_prefetch(&items[order[p + 2 * Ahead].row]);
+            out[p] = items[order[p].row];
+        }
+        column = std::move(sorted);
+        return;
+    }
     QString *items = column.data();
     placed.assign(order.size(), false);
     for (std::size_t start = 0; start < order.size(); ++start) {
@@ -207,7 +370,7 @@ void permute(TStringListC &column, const std::vector<int> &order, std::vector<bo
         std::size_t p = start;
         for (;;) {
             placed[p] = true;
-            const auto source = static_cast<std::size_t>(order[p]);
+            const auto source = static_cast<std::size_t>(order[p].row);
             if (source == start) {
                 items[p] = std::move(first);
                 break;
@@ -245,10 +408,16 @@ void TFileInfos::sort(std::uint8_t newSortFlags)
         qWarning(InconsistentTableWarning);
         return;
     }
-    const CollationKeys keys(*key);
-    std::vector<int> order(static_cast<std::size_t>(count()));
-    std::iota(order.begin(), order.end(), 0);
-    RowQuicksort(keys, order, (sortFlags & SortFlag::Ascending) != 0).run(0, count() - 1);
+    std::vector<RankedRow> order(static_cast<std::size_t>(count()));
+    {
+        const std::vector<int> ranks = keyRanks(*key);
+        for (std::size_t p = 0; p < order.size(); ++p)
+            order[p] = {ranks[p], static_cast<int>(p)};
+    }
+    if (sortFlags & SortFlag::Ascending)
+        RowQuicksort<true>(order).run(0, count() - 1);
+    else
+        RowQuicksort<false>(order).run(0, count() - 1);
     std::vector<bool> placed;
     for (TStringListC *column : columns())
         permute(*column, order, placed);

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <limits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,6 +70,32 @@ bool fileExists(const QString &path)
 {
     return !path.isEmpty() && statIs(QFile::encodeName(path), S_IFREG, true);
 }
+
+// The extension of the path's file name, dot included, as lowerExtension
+// finds it but without lowering or copying it.
+QStringView extensionOf(const QString &path)
+{
+    const qsizetype nameStart = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot < nameStart ? QStringView() : QStringView(path).mid(dot);
+}
+
+// True when the extension, its letters A to Z lowered, is the lowered one.
+bool sameExtension(QStringView extension, const QString &lowered)
+{
+    if (extension.size() != lowered.size())
+        return false;
+    for (qsizetype k = 0; k < extension.size(); ++k) {
+        const char16_t u = extension[k].unicode();
+        const char16_t l = u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u - u'A' + u'a') : u;
+        if (l != lowered[k].unicode())
+            return false;
+    }
+    return true;
+}
+
+// Judging many extensions is cheap, keeping them is not.
+constexpr std::size_t MaxKeptVerdicts = 64;
 
 } // namespace
 
@@ -148,10 +177,10 @@ void TLibraryScanner::addFile(const QString &path, TFileInfos &table, bool check
     addNewFile(path, table);
 }
 
-void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
+void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const QByteArray *native, bool regular)
 {
     clearSongFields();
-    switch (probe(path)) {
+    switch (probe(path, native, regular)) {
     case TFileFilterInfos::Song: {
         show(TScanField::Title, path);
         // The row goes in whole, once its tags are read, so the table's
@@ -159,8 +188,11 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
         show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
         runMessageLoop();
         tagsFromFileName(path, tags_);
-        if (head_.size() == id3WindowSize)
-            decodeTagWindow(tagWindow(head_), tags_);
+        if (head_.size() == id3WindowSize) {
+            // The tag window of exactly that many bytes, made in place.
+            std::replace(head_.begin(), head_.end(), '\0', ' ');
+            decodeTagWindow(head_, tags_);
+        }
         table.appendRow(path, QString(), tags_[Id3::TPE1].value, tags_[Id3::TIT2].value,
                         tags_[Id3::TALB].value);
         if (knownTable_ == &table)
@@ -190,15 +222,50 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table)
     }
 }
 
-int TLibraryScanner::probe(const QString &path)
+TLibraryScanner::NameVerdict TLibraryScanner::judgeName(const QString &path)
 {
-    // One open, one status call and one read per file: the size that judges
-    // the file and the first bytes that hold its tags come from the same
-    // opened file. Non-blocking, so that a FIFO given by name cannot hang
-    // the scan; regular files read the same either way.
+    if (filter_.extension != judgedFilter_.extension || filter_.minimum != judgedFilter_.minimum
+        || filter_.maximum != judgedFilter_.maximum) {
+        verdicts_.clear();
+        judgedFilter_ = filter_;
+    }
+    const QStringView extension = extensionOf(path);
+    for (const ExtensionVerdict &known : verdicts_) {
+        if (sameExtension(extension, known.extension))
+            return known.verdict;
+    }
+    // A name no entry of the filter has is no song, whatever the file; an
+    // entry that takes the smallest and the largest sizes takes every size
+    // between them.
+    const QString lowered = lowerExtension(path);
+    NameVerdict verdict = NameVerdict::NeedsStatus;
+    if (lowered.isEmpty() || (!filter_.extension.contains(lowered) && !TFileFilterInfos::isArchiveName(path)))
+        verdict = NameVerdict::Rejected;
+    else if (filter_.classifySized(path, 0) == TFileFilterInfos::Song
+             && filter_.classifySized(path, std::numeric_limits<qint64>::max()) == TFileFilterInfos::Song)
+        verdict = NameVerdict::AnySize;
+    if (verdicts_.size() < MaxKeptVerdicts)
+        verdicts_.push_back({lowered, verdict});
+    return verdict;
+}
+
+int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool regular)
+{
+    // At most one open, one status call and one read per file: the size that
+    // judges the file and the first bytes that hold its tags come from the
+    // same opened file. A name the filter rejects needs no file at all, and
+    // a regular file whose size does not matter no status call. Non-blocking,
+    // so that a FIFO given by name cannot hang the scan; regular files read
+    // the same either way.
     head_.resize(0);
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const NameVerdict verdict = judgeName(path);
+    if (verdict == NameVerdict::Rejected)
+        return TFileFilterInfos::Rejected;
+    if (!native) {
+        nativePath_ = QFile::encodeName(path);
+        native = &nativePath_;
+    }
+    const int fd = ::open(native->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         // The plain judgement gives every other answer, such as an archive
         // that cannot be read.
@@ -206,21 +273,22 @@ int TLibraryScanner::probe(const QString &path)
     }
     int kind = TFileFilterInfos::Rejected;
     struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (regular && verdict == NameVerdict::AnySize)
+        kind = TFileFilterInfos::Song;
+    else if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
         kind = filter_.classifySized(path, static_cast<qint64>(info.st_size));
-        if (kind == TFileFilterInfos::Song) {
-            head_.resize(id3WindowSize);
-            qsizetype got = 0;
-            while (got < id3WindowSize) {
-                const ssize_t n = ::read(fd, head_.data() + got, static_cast<size_t>(id3WindowSize - got));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                got += n;
-            }
-            head_.resize(got);
+    if (kind == TFileFilterInfos::Song) {
+        head_.resize(id3WindowSize);
+        qsizetype got = 0;
+        while (got < id3WindowSize) {
+            const ssize_t n = ::read(fd, head_.data() + got, static_cast<size_t>(id3WindowSize - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
         }
+        head_.resize(got);
     }
     ::close(fd);
     return kind;
@@ -243,22 +311,32 @@ void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool che
     const QString prefix = directory + u'/';
     const QByteArray encodedPrefix = encoded + '/';
     // The listing is read in full before descending, so only one directory
-    // handle per level stays open for as short as possible.
+    // handle per level stays open for as short as possible. The names in
+    // the file system's encoding lie in one buffer, end to end.
     struct Child
     {
         QString path;
+        qsizetype name;
         EntryKind kind;
     };
     std::vector<Child> children;
+    QByteArray names;
+    QByteArray &childPath = nativePath_;
     while (const dirent *entry = readdir(listing.get())) {
         const char *name = entry->d_name;
         if ((name[0] == '.' && name[1] == 0) || (name[0] == '.' && name[1] == '.' && name[2] == 0))
             continue;
-        const EntryKind kind = judge(*entry, encodedPrefix + name);
-        if (kind != EntryKind::Skip)
-            children.push_back({prefix + QFile::decodeName(name), kind});
+        childPath.resize(0);
+        childPath.append(encodedPrefix).append(name);
+        const EntryKind kind = judge(*entry, childPath);
+        if (kind == EntryKind::Skip)
+            continue;
+        children.push_back({prefix + QFile::decodeName(name), names.size(), kind});
+        names.append(name, static_cast<qsizetype>(std::strlen(name)) + 1);
     }
     for (const Child &child : children) {
+        childPath.resize(0);
+        childPath.append(encodedPrefix).append(names.constData() + child.name);
         if (child.kind == EntryKind::Walk) {
             walk(child.path, table, checkDuplicates);
             continue;
@@ -266,7 +344,7 @@ void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool che
         ++filesSeen_;
         if (checkDuplicates && known_.contains(child.path))
             continue;
-        addNewFile(child.path, table);
+        addNewFile(child.path, table, &childPath, true);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class TUnRar;
 
@@ -69,10 +70,16 @@ private:
     void runMessageLoop() const;
     void clearSongFields() const;
     void walk(const QString &directory, TFileInfos &table, bool checkDuplicates);
-    void addNewFile(const QString &path, TFileInfos &table);
+    // native is the path in the file system's encoding, when the caller has
+    // it; regular tells that a walk found a regular file there.
+    void addNewFile(const QString &path, TFileInfos &table, const QByteArray *native = nullptr,
+                    bool regular = false);
     // Judges a path like classifyFile; for a song, head_ then holds its
     // first bytes (up to the tag window's size).
-    int probe(const QString &path);
+    int probe(const QString &path, const QByteArray *native, bool regular);
+    // What the file name alone tells about a path.
+    enum class NameVerdict { Rejected, AnySize, NeedsStatus };
+    NameVerdict judgeName(const QString &path);
     void showRowCount(const TFileInfos &table) const;
 
     const TFileFilterInfos &filter_;
@@ -82,6 +89,16 @@ private:
     TId3Tags tags_;
     // Reused for every file, so judging one allocates nothing.
     QByteArray head_;
+    QByteArray nativePath_;
+    // The verdicts on the extensions met so far, for the filter they were
+    // judged by; most libraries hold only a few kinds of file.
+    struct ExtensionVerdict
+    {
+        QString extension;
+        NameVerdict verdict;
+    };
+    std::vector<ExtensionVerdict> verdicts_;
+    TFileFilterInfos judgedFilter_;
     // The paths of the table being filled, kept while a walk with the
     // duplicate check runs, so each test is one hash lookup.
     const TFileInfos *knownTable_ = nullptr;

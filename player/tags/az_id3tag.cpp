@@ -39,7 +39,11 @@ std::optional<unsigned char> byteAt(const QByteArray &window, qsizetype position
 void setupId3Tags(TId3Tags &entries)
 {
     for (std::size_t i = 0; i < id3TagCount; ++i) {
-        entries[i].id = QString::fromLatin1(id3FrameIds[i]);
+        // A scan sets up the same entries for every file: ids already in
+        // place are kept rather than made again.
+        const QLatin1StringView id(id3FrameIds[i]);
+        if (entries[i].id != id)
+            entries[i].id = id;
         entries[i].position = 0;
         entries[i].value.clear();
     }

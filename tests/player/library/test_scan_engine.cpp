@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -161,6 +162,46 @@ TEST_F(LibraryScan, UnreadableFolderIsSkippedAndTheScanGoesOnAndSaves)
     TFileInfos saved;
     saved.loadTable(home() + kSongListFileName);
     EXPECT_EQ(saved.filename, table.filename);
+}
+
+TEST_F(LibraryScan, EachScanJudgesNamesAndSizesByTheFilterOfTheMoment)
+{
+    const QString base = dir(u"music"_s);
+    QMap<QString, QString> paths;
+    for (const char *name : {"small.mp3", "big.mp3", "LOUD.MP3", "small.ogg", "big.ogg", "small.wav", "big.wav",
+                             "notes.txt"}) {
+        const QString key = QString::fromLatin1(name);
+        paths[key] = file(u"music/"_s + key, QByteArray(key.startsWith(u"big"_s) ? 3000 : 1000, 'x'));
+    }
+    // The same scanner meets each filter in turn; the lists are changed in
+    // place, as an edit of the file types does.
+    const struct {
+        QStringList minimum;
+        QStringList maximum;
+        QStringList songs;
+    } cases[] = {
+        {{u"0"_s, u"2"_s, u"0"_s}, {u"0"_s, u"0"_s, u"1"_s},
+         {u"small.mp3"_s, u"big.mp3"_s, u"LOUD.MP3"_s, u"big.ogg"_s, u"small.wav"_s}},
+        {{u"2"_s, u"0"_s, u"0"_s}, {u"0"_s, u"0"_s, u"0"_s},
+         {u"big.mp3"_s, u"small.ogg"_s, u"big.ogg"_s, u"small.wav"_s, u"big.wav"_s}},
+        {{u"0"_s, u"0"_s, u"x"_s}, {u"1"_s, u"0"_s, u"0"_s}, {u"small.mp3"_s, u"LOUD.MP3"_s, u"small.ogg"_s,
+                                                             u"big.ogg"_s}},
+    };
+    filter_.extension = {u".mp3"_s, u".ogg"_s, u".wav"_s};
+    filter_.minimum = {u"0"_s, u"0"_s, u"0"_s};
+    filter_.maximum = {u"0"_s, u"0"_s, u"0"_s};
+    for (const auto &c : cases) {
+        for (qsizetype k = 0; k < 3; ++k) {
+            filter_.minimum[k] = c.minimum.at(k);
+            filter_.maximum[k] = c.maximum.at(k);
+        }
+        TFileInfos table;
+        scanner_->addDirectory(base, table, false);
+        QSet<QString> expected;
+        for (const QString &song : c.songs)
+            expected.insert(paths.value(song));
+        EXPECT_EQ(names(table), expected) << qPrintable(c.minimum.join(u',') + u' ' + c.maximum.join(u','));
+    }
 }
 
 TEST_F(LibraryScan, SongsTakeTheirTagsOrTheirFileNames)
