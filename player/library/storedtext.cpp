@@ -5,6 +5,14 @@
 #include <QFile>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <system_error>
+#include <thread>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 
 void forEachStoredLine(const QString &fileName, const std::function<void(QByteArrayView line)> &take)
 {
@@ -45,27 +53,64 @@ TStoredTextBuilder::TStoredTextBuilder(qsizetype units, qsizetype lines)
     write_ = bytes_.data();
 }
 
+namespace {
+
+bool breaksText(char16_t unit)
+{
+    return unit == u'\r' || unit == u'\n' || unit == u'\0';
+}
+
+#ifdef __SSE2__
+// Copies the leading ASCII units of [from, end) eight at a time, breaks
+// replaced by spaces in the same step; returns how many it copied.
+qsizetype copyAsciiBlocks(const char16_t *from, qsizetype units, char *to)
+{
+    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xff80));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i space = _mm_set1_epi8(' ');
+    qsizetype i = 0;
+    for (; i + 8 <= units; i += 8) {
+        const __m128i wide = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(wide, highBits), zero)) != 0xffff)
+            break;
+        const __m128i bytes = _mm_packus_epi16(wide, wide);
+        const __m128i breaks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
+                                            _mm_cmpeq_epi8(bytes, zero));
+        const __m128i clean = _mm_or_si128(_mm_andnot_si128(breaks, bytes), _mm_and_si128(breaks, space));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(to + i), clean);
+    }
+    return i;
+}
+#else
+qsizetype copyAsciiBlocks(const char16_t *, qsizetype, char *)
+{
+    return 0;
+}
+#endif
+
+} // namespace
+
 void TStoredTextBuilder::append(QStringView entry)
 {
-    char *const begin = write_;
-    char *write = begin;
-    bool ascii = true;
-    for (const QChar c : entry) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-        *write++ = static_cast<char>(c.unicode());
-    }
-    if (!ascii) {
+    const char16_t *const units = entry.utf16();
+    const qsizetype size = entry.size();
+    char *write = write_;
+    qsizetype i = copyAsciiBlocks(units, size, write);
+    for (; i < size && units[i] < 0x80; ++i)
+        write[i] = breaksText(units[i]) ? ' ' : static_cast<char>(units[i]);
+    write += i;
+    if (i < size) {
         // Stateless: a lone surrogate at the end of one entry must not pair
-        // with the start of the next.
+        // with the start of the next. Everything before i is ASCII, so the
+        // encoding may start there.
         QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-        write = encoder.appendToBuffer(begin, entry);
-    }
-    for (char *p = begin; p < write; ++p) {
-        if (*p == '\r' || *p == '\n' || *p == '\0')
-            *p = ' ';
+        char *const encoded = write;
+        write = encoder.appendToBuffer(encoded, entry.sliced(i));
+        // UTF-8 writes CR, LF and NUL as themselves and uses no byte below
+        // 0x80 for anything else.
+        std::replace_if(encoded, write, [](char c) { return breaksText(static_cast<char16_t>(c)); }, ' ');
     }
     *write++ = '\r';
     *write++ = '\n';
@@ -89,4 +134,18 @@ QString TTextPool::text(QByteArrayView utf8)
     QString value = QString::fromUtf8(utf8);
     texts_.insert(utf8, value);
     return value;
+}
+
+void runSideBySide(const std::function<void()> &first, const std::function<void()> &second)
+{
+    std::thread helper;
+    try {
+        helper = std::thread(second);
+    } catch (const std::system_error &) {
+    }
+    first();
+    if (helper.joinable())
+        helper.join();
+    else
+        second();
 }

@@ -42,6 +42,10 @@ private:
     char *write_;
 };
 
+// Runs first here and second on a thread of its own, and returns once both
+// are done; both run here in turn when no thread can be started.
+void runSideBySide(const std::function<void()> &first, const std::function<void()> &second);
+
 // One QString per distinct text while a list is read, so that the thousands
 // of rows with the same artist, album or archive share a single string.
 // Keys are views into the restored text and must not outlive it.
