@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "storedrows.h"
 #include "storedtext.h"
 
 #include <QDebug>
@@ -84,20 +85,28 @@ void TFileInfos::deleteRow(std::uint32_t row)
 void TFileInfos::loadTable(const QString &fileName)
 {
     clear();
-    // Lines go straight into their columns. Archive, artist and album repeat
-    // across thousands of rows, so each of their distinct texts is kept once
-    // and shared; file names and titles are nearly always distinct.
-    TTextPool shared;
+    const TRestoredText restored(fileName);
+    const QByteArrayView text = restored.text();
+    // A big table is read in two halves side by side, cut where a row
+    // begins; each half keeps its own distinct texts until they are joined.
+    const qsizetype cut = text.size() < SplitRows * ColumnsPerRow * 16
+        ? text.size()
+        : groupStartFrom(text, text.size() / 2, ColumnsPerRow);
     const std::array<TStringListC *, ColumnsPerRow> target = columns();
-    qsizetype line = 0;
-    forEachStoredLine(fileName, [&](QByteArrayView text) {
-        const qsizetype column = line % ColumnsPerRow;
-        target[static_cast<std::size_t>(column)]->append(
-            column == 0 || column == 3 ? QString::fromUtf8(text) : shared.text(text));
-        ++line;
-    });
+    TTextPool shared;
+    TStoredRows first;
+    TStoredRows second;
+    const auto readFirst = [&] {
+        first.read(text.first(cut));
+        first.appendTo(target, shared);
+    };
+    if (cut < text.size())
+        runSideBySide(readFirst, [&] { second.read(text.sliced(cut)); });
+    else
+        readFirst();
+    second.appendTo(target, shared);
     // A torn tail would shift every column if it were read as a row.
-    if (const qsizetype rest = line % ColumnsPerRow; rest != 0) {
+    if (const qsizetype rest = (first.lines() + second.lines()) % ColumnsPerRow; rest != 0) {
         for (qsizetype column = 0; column < rest; ++column)
             target[static_cast<std::size_t>(column)]->removeLast();
         qWarning(IncompleteStoreWarning, qUtf8Printable(fileName), static_cast<int>(rest));

@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <bit>
 #include <system_error>
 #include <thread>
 
@@ -14,29 +15,75 @@
 #endif
 
 
-void forEachStoredLine(const QString &fileName, const std::function<void(QByteArrayView line)> &take)
+TRestoredText::TRestoredText(const QString &fileName)
 {
     const QByteArray nativeName = QFile::encodeName(fileName);
-    const char *restored = uncompressFileToString(nativeName.constData());
-    if (!restored)
-        return;
-    // azpack keeps the text until its next call on this thread. One pass
-    // finds both the line breaks and the NUL that ends the text.
-    const char *start = restored;
-    const char *pos = restored;
-    for (char c = *pos; c != '\0'; c = *++pos) {
-        if (c == '\r' || c == '\n') {
-            take(QByteArrayView(start, pos - start));
-            if (c == '\r' && pos[1] == '\n')
-                ++pos;
-            start = pos + 1;
-        }
-    }
-    if (start < pos)
-        take(QByteArrayView(start, pos - start));
-    // A null name lets azpack free the text now: the lines are copied, and a
-    // big library's text would otherwise stay resident until the next load.
+    if (const char *restored = uncompressFileToString(nativeName.constData()))
+        text_ = QByteArrayView(restored, qstrlen(restored));
+}
+
+TRestoredText::~TRestoredText()
+{
+    // A null name lets azpack free the text now: a big library's text would
+    // otherwise stay resident until the next load.
     uncompressFileToString(nullptr);
+}
+
+namespace {
+
+// Line ends in text: each LF, and each CR not followed by an LF in text.
+qsizetype countLineEnds(QByteArrayView text)
+{
+    const char *const p = text.data();
+    const qsizetype n = text.size();
+    qsizetype count = 0;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 17 <= n; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 1));
+        const auto lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, lf)));
+        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, cr)));
+        const auto pairs = crs & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(next, lf)));
+        count += std::popcount(lfs) + std::popcount(crs) - std::popcount(pairs);
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\n' || (p[i] == '\r' && (i + 1 == n || p[i + 1] != '\n')))
+            ++count;
+    }
+    return count;
+}
+
+// The first line start after pos, or text.size().
+qsizetype nextLineStart(QByteArrayView text, qsizetype pos)
+{
+    for (++pos; pos < text.size(); ++pos) {
+        const char before = text.at(pos - 1);
+        if (before == '\n' || (before == '\r' && text.at(pos) != '\n'))
+            return pos;
+    }
+    return text.size();
+}
+
+} // namespace
+
+qsizetype groupStartFrom(QByteArrayView text, qsizetype from, int groupLines)
+{
+    if (from <= 0)
+        return 0;
+    qsizetype start = nextLineStart(text, from - 1);
+    for (qsizetype line = countLineEnds(text.first(start)); line % groupLines != 0 && start < text.size(); ++line)
+        start = nextLineStart(text, start);
+    return start;
+}
+
+void forEachStoredLine(const QString &fileName, const std::function<void(QByteArrayView line)> &take)
+{
+    const TRestoredText restored(fileName);
+    forEachLine(restored.text(), take);
 }
 
 bool storeText(const QByteArray &text, const QString &fileName)

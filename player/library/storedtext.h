@@ -13,11 +13,50 @@
 
 #include <functional>
 
+// A stored file's restored text, up to its first NUL byte; empty when the
+// file is missing, unreadable or damaged. The bytes are azpack's and stay
+// valid while this object lives.
+class TRestoredText
+{
+public:
+    explicit TRestoredText(const QString &fileName);
+    ~TRestoredText();
+    TRestoredText(const TRestoredText &) = delete;
+    TRestoredText &operator=(const TRestoredText &) = delete;
+
+    QByteArrayView text() const { return text_; }
+
+private:
+    QByteArrayView text_;
+};
+
+// Hands each line of text to take, in order. A line ends at CR LF, a lone
+// CR or a lone LF; a final line break adds no empty line.
+template <typename Take>
+void forEachLine(QByteArrayView text, Take &&take)
+{
+    const char *const end = text.data() + text.size();
+    const char *start = text.data();
+    for (const char *pos = start; pos < end; ++pos) {
+        const char c = *pos;
+        if (c == '\r' || c == '\n') {
+            take(QByteArrayView(start, pos - start));
+            if (c == '\r' && pos + 1 < end && pos[1] == '\n')
+                ++pos;
+            start = pos + 1;
+        }
+    }
+    if (start < end)
+        take(QByteArrayView(start, end - start));
+}
+
+// The start of the first line at or after `from` that begins a group of
+// `groupLines` lines counted from the start of text, or text.size() when
+// no line follows. Lets a text be cut where a row of a table begins.
+qsizetype groupStartFrom(QByteArrayView text, qsizetype from, int groupLines);
+
 // Restores a stored file and hands each line's UTF-8 bytes to take, in
-// order. A line ends at CR LF, a lone CR or a lone LF; a final line break
-// adds no empty line; the text ends at its first NUL byte. A missing,
-// unreadable or damaged file has no lines. The views are valid only during
-// the call to take.
+// order, as forEachLine does. The views are valid only during the call.
 void forEachStoredLine(const QString &fileName, const std::function<void(QByteArrayView line)> &take);
 
 // Stores text as a compressed list file; false when azpack failed.
