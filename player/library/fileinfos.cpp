@@ -6,6 +6,8 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -17,6 +19,12 @@ constexpr int SplitRows = 4096;
 
 constexpr char IncompleteStoreWarning[] =
     "Song store %s ends with %d line(s) of an incomplete row; they are ignored";
+
+// Columns shorter than the file names store empty lines.
+QStringView cellAt(const TStringListC &column, int row)
+{
+    return row < column.size() ? QStringView(column.at(row)) : QStringView();
+}
 
 } // namespace
 
@@ -84,15 +92,24 @@ void TFileInfos::deleteRow(std::uint32_t row)
 
 void TFileInfos::loadTable(const QString &fileName)
 {
-    clear();
-    const TRestoredText restored(fileName);
-    const QByteArrayView text = restored.text();
+    const std::array<TStringListC *, ColumnsPerRow> target = columns();
+    // A big library's old rows are half a million strings to free: that
+    // happens beside the restore rather than before it.
+    std::array<TStringListC, ColumnsPerRow> old;
+    for (std::size_t column = 0; column < old.size(); ++column)
+        old[column].swap(*target[column]);
+    std::optional<TRestoredText> restored;
+    const auto restore = [&] { restored.emplace(fileName); };
+    if (old[0].size() < SplitRows)
+        restore();
+    else
+        runSideBySide(restore, [&] { old = {}; });
+    const QByteArrayView text = restored->text();
     // A big table is read in two halves side by side, cut where a row
     // begins; each half keeps its own distinct texts until they are joined.
     const qsizetype cut = text.size() < SplitRows * ColumnsPerRow * 16
         ? text.size()
         : groupStartFrom(text, text.size() / 2, ColumnsPerRow);
-    const std::array<TStringListC *, ColumnsPerRow> target = columns();
     TTextPool shared;
     TStoredRows first;
     TStoredRows second;
@@ -120,39 +137,52 @@ void TFileInfos::loadTable(const QString &fileName)
 void TFileInfos::saveTable(const QString &fileName) const
 {
     const int rows = count();
-    if (rows < SplitRows) {
-        storeText(rowsText(0, rows), fileName);
-        return;
+    qsizetype units = 0;
+    for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
+        for (int row = 0; row < rows; ++row)
+            units += cellAt(*column, row).size();
+    QByteArray text(TStoredTextWriter::worstCase(units, static_cast<qsizetype>(rows) * ColumnsPerRow),
+                    Qt::Uninitialized);
+    char *const begin = text.data();
+    const int half = rows < SplitRows ? rows : rows / 2;
+    char *firstEnd = begin;
+    char *secondBegin = begin;
+    char *secondEnd = begin;
+    const auto writeFirst = [&] { firstEnd = writeRows(begin, 0, half); };
+    if (half == rows) {
+        writeFirst();
+    } else {
+        // The second half is written side by side with the first, from where
+        // the first half's size says it will end.
+        runSideBySide(writeFirst, [&] {
+            qsizetype firstBytes = 0;
+            for (int row = 0; row < half; ++row)
+                for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
+                    firstBytes += TStoredTextWriter::storedSize(cellAt(*column, row));
+            secondBegin = begin + firstBytes;
+            secondEnd = writeRows(secondBegin, half, rows);
+        });
     }
-    // The halves are built side by side; the second is then copied behind
-    // the first, into room the first half's worst case left free.
-    QByteArray text;
-    QByteArray second;
-    runSideBySide([&] { text = rowsText(0, rows / 2); }, [&] { second = rowsText(rows / 2, rows); });
-    text.append(second);
-    second.clear();
+    // Were a stand-in for a lone surrogate shorter than the three bytes
+    // counted for it, a gap would be left between the halves: close it.
+    const qsizetype secondBytes = secondEnd - secondBegin;
+    if (secondBegin != firstEnd)
+        std::memmove(firstEnd, secondBegin, static_cast<std::size_t>(secondBytes));
+    text.resize(firstEnd - begin + secondBytes);
     storeText(text, fileName);
 }
 
-QByteArray TFileInfos::rowsText(int from, int to) const
+char *TFileInfos::writeRows(char *at, int from, int to) const
 {
-    // Columns shorter than the file names store empty lines.
-    const auto cell = [](const TStringListC &column, int row) {
-        return row < column.size() ? QStringView(column.at(row)) : QStringView();
-    };
-    qsizetype units = 0;
-    for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
-        for (int row = from; row < to; ++row)
-            units += cell(*column, row).size();
-    TStoredTextBuilder text(units, static_cast<qsizetype>(to - from) * ColumnsPerRow);
+    TStoredTextWriter text(at);
     for (int row = from; row < to; ++row) {
         text.append(filename.at(row));
-        text.append(cell(archive, row));
-        text.append(cell(artist, row));
-        text.append(cell(title, row));
-        text.append(cell(album, row));
+        text.append(cellAt(archive, row));
+        text.append(cellAt(artist, row));
+        text.append(cellAt(title, row));
+        text.append(cellAt(album, row));
     }
-    return text.take();
+    return text.end();
 }
 
 void TFileInfos::exchangeRows(int a, int b)

@@ -3,7 +3,6 @@
 // The song library's data layer: compressed string lists, the song tables and
 // the file-type filter. Everything here runs on the user-interface thread.
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -80,8 +79,8 @@ public:
 private:
     std::array<TStringListC *, 5> columns();
     TStringListC *sortColumn();
-    // The stored text of rows [from, to).
-    QByteArray rowsText(int from, int to) const;
+    // Writes the stored text of rows [from, to) at `at`; returns its end.
+    char *writeRows(char *at, int from, int to) const;
 };
 
 // What the archive lister returns: the song columns plus each member's

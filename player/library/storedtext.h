@@ -62,6 +62,30 @@ void forEachStoredLine(const QString &fileName, const std::function<void(QByteAr
 // Stores text as a compressed list file; false when azpack failed.
 bool storeText(const QByteArray &text, const QString &fileName);
 
+// Writes entries of a stored text in UTF-8, each followed by CR LF, into
+// room the caller sized with worstCase() or storedSize().
+class TStoredTextWriter
+{
+public:
+    explicit TStoredTextWriter(char *at) : write_(at) {}
+
+    // units: the UTF-16 length of all entries together; lines: their count.
+    // Each UTF-16 unit gives at most three bytes.
+    static qsizetype worstCase(qsizetype units, qsizetype lines) { return units * 3 + lines * 2; }
+    // The bytes append() writes for entry, or more when the entry holds a
+    // lone surrogate; never fewer.
+    static qsizetype storedSize(QStringView entry);
+
+    // Appends an entry and its CR LF in UTF-8. A CR, LF or NUL inside the
+    // entry would split or cut the stored text and, in a song store, shift
+    // every following row by a column, so such characters become spaces.
+    void append(QStringView entry);
+    char *end() const { return write_; }
+
+private:
+    char *write_;
+};
+
 // Builds a stored text in one buffer sized for its worst case up front, so
 // that no entry costs an allocation or a reallocation of the text so far.
 class TStoredTextBuilder
@@ -70,15 +94,13 @@ public:
     // units: the UTF-16 length of all entries together; lines: their count.
     TStoredTextBuilder(qsizetype units, qsizetype lines);
 
-    // Appends an entry and its CR LF in UTF-8. A CR, LF or NUL inside the
-    // entry would split or cut the stored text and, in a song store, shift
-    // every following row by a column, so such characters become spaces.
-    void append(QStringView entry);
+    // Appends an entry and its CR LF, as TStoredTextWriter::append.
+    void append(QStringView entry) { writer_.append(entry); }
     QByteArray take();
 
 private:
     QByteArray bytes_;
-    char *write_;
+    TStoredTextWriter writer_;
 };
 
 // Runs first here and second on a thread of its own, and returns once both
