@@ -9,6 +9,13 @@ constexpr std::array<int, TStoredRows::ColumnsPerRow> SharedSlot{-1, 0, 1, -1, 2
 
 void TStoredRows::read(QByteArrayView text)
 {
+    // Room for every row at once: lists that grew by doubling would leave
+    // their outgrown buffers behind in this thread's heap.
+    const auto rows = static_cast<std::size_t>((countLineEnds(text) + 1) / ColumnsPerRow + 1);
+    filenames_.reserve(static_cast<qsizetype>(rows));
+    titles_.reserve(static_cast<qsizetype>(rows));
+    for (std::vector<std::uint32_t> &column : shared_)
+        column.reserve(rows);
     int column = 0;
     forEachLine(text, [&](QByteArrayView line) {
         if (const int slot = SharedSlot[static_cast<std::size_t>(column)]; slot >= 0)
@@ -46,10 +53,12 @@ void TStoredRows::appendTo(const std::array<TStringListC *, ColumnsPerRow> &colu
                 target.append(texts[index]);
         } else {
             TStringListC &own = column == 0 ? filenames_ : titles_;
-            if (target.isEmpty())
+            if (target.isEmpty()) {
                 target.swap(own);
-            else
+            } else {
+                target.reserve(target.size() + own.size());
                 target.append(std::move(own));
+            }
         }
     }
 }

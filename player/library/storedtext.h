@@ -50,6 +50,9 @@ void forEachLine(QByteArrayView text, Take &&take)
         take(QByteArrayView(start, end - start));
 }
 
+// Line ends in text: each LF, and each CR not followed by an LF in text.
+qsizetype countLineEnds(QByteArrayView text);
+
 // The start of the first line at or after `from` that begins a group of
 // `groupLines` lines counted from the start of text, or text.size() when
 // no line follows. Lets a text be cut where a row of a table begins.
