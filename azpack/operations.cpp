@@ -5,6 +5,7 @@
 #include "codec/decoder.h"
 #include "codec/decodetree.h"
 #include "codec/headerreader.h"
+#include "codec/splitpacker.h"
 #include "codec/symboltable.h"
 #include "io/atomicfile.h"
 #include "io/sourcefile.h"
@@ -133,19 +134,17 @@ bool compressTextToFile(const char *text, const char *target, FileOps &ops, Prog
         return false;
     }
     SymbolTable table;
-    table.add(input);
-    const std::uint64_t estimate = planCodes(table, log);
+    SplitPacker packer(input);
+    packer.count(table);
+    planCodes(table, log);
 
     logOutputHeading(log, logCreatingOutput, target);
-    std::vector<std::uint8_t> bytes;
-    // Room for every word at once, so the container is never moved while
-    // it grows: 31 bits to a word, plus the word being filled at the end.
-    bytes.reserve(static_cast<std::size_t>(headerSize(table.symbols().size()) + 4 * (estimate / 31 + 2)));
-    appendHeader(bytes, table.symbols(), static_cast<std::uint32_t>(length));
-    BitPacker packer(table.symbols());
-    bool ok = packer.pack(input, bytes);
-    packer.finish(bytes);
-    ok = ok && out.write(bytes) && out.commit();
+    // The container's exact size is known from the counts: one buffer that
+    // the packing fills once, with no zeroing ahead of it.
+    const auto size = static_cast<std::size_t>(packer.containerSize(table.symbols()));
+    const auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    const bool ok = packer.write(table.symbols(), bytes.get()) && out.write(std::span(bytes.get(), size))
+        && out.commit();
     log.endLine(ok ? logDone : logError);
     return ok;
 }

@@ -1,10 +1,10 @@
 #include "codec/codec.h"
 
 #include "codec/codetree.h"
-#include "codec/containerwriter.h"
 #include "codec/decoder.h"
 #include "codec/decodetree.h"
 #include "codec/headerreader.h"
+#include "codec/splitpacker.h"
 #include "codec/symboltable.h"
 
 namespace azpack {
@@ -17,15 +17,13 @@ bool compressBytes(std::span<const std::uint8_t> input, std::vector<std::uint8_t
     if (input.size() > SymbolTable::maxTotal)
         return false;
     SymbolTable table;
-    table.add(input);
+    SplitPacker packer(input);
+    packer.count(table);
     CodeTree tree(table.symbols());
     tree.build();
     tree.deriveCodes(table.symbols());
-    appendHeader(container, table.symbols(), static_cast<std::uint32_t>(input.size()));
-    BitPacker packer(table.symbols());
-    const bool ok = packer.pack(input, container);
-    packer.finish(container);
-    return ok;
+    container.resize(static_cast<std::size_t>(packer.containerSize(table.symbols())));
+    return packer.write(table.symbols(), container.data());
 }
 
 bool restoreBytes(std::span<const std::uint8_t> container, std::vector<std::uint8_t> &output)

@@ -12,6 +12,10 @@
 
 namespace azpack {
 
+// Writes magic, total, the code table and the end-of-table byte at `out`,
+// which has room for headerSize() bytes.
+void writeHeader(std::uint8_t *out, const std::vector<Symbol> &symbols, std::uint32_t total);
+
 // Appends magic, total, the code table and the end-of-table byte.
 void appendHeader(std::vector<std::uint8_t> &out, const std::vector<Symbol> &symbols, std::uint32_t total);
 
@@ -28,6 +32,25 @@ public:
 
     // Appends the word being filled, also when it holds no bits.
     void finish(std::vector<std::uint8_t> &out);
+
+    // Packs `input` straight to `out`, which has room for every word it
+    // completes (one per 31 bits of codes), and returns the end of the words
+    // written. False in `ok` as for pack().
+    std::uint8_t *packTo(std::span<const std::uint8_t> input, std::uint8_t *out, bool &ok);
+
+    // Continues as if `fill` bits of codes from elsewhere were already in
+    // the word being filled; those bits stay 0 here, to be merged in later.
+    void startAt(unsigned fill)
+    {
+        word_ = 0;
+        fill_ = fill;
+    }
+
+    // The word being filled: the bits finish() would write.
+    std::uint32_t pendingWord() const { return word_; }
+
+    // The bits that codes for these counts take up.
+    std::uint64_t bitsFor(const ByteCounts &counts) const;
 
     std::uint64_t packedBytes() const { return packed_; }
 

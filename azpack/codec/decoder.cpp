@@ -101,30 +101,77 @@ bool Decoder::decodeSlow(std::uint32_t prefix, std::uint8_t &value)
     return true;
 }
 
+namespace {
+
+// One table step: writes the entry's one or two bytes and returns the bits
+// they took, or 0 (writing nothing) for a code longer than the table.
+inline unsigned tableStep(std::uint32_t e, std::uint8_t *out, std::size_t &done)
+{
+    if (e >> 24) {
+        out[done] = static_cast<std::uint8_t>(e);
+        out[done + 1] = static_cast<std::uint8_t>(e >> 8);
+        done += 2;
+        return (e >> 20) & 0xfu;
+    }
+    const unsigned length = (e >> 16) & 0xfu;
+    if (length != 0)
+        out[done++] = static_cast<std::uint8_t>(e);
+    return length;
+}
+
+} // namespace
+
+std::size_t Decoder::decodeBulk(std::uint8_t *out, std::size_t n, std::size_t done)
+{
+    // The window gets one word whenever it holds 33 bits or fewer, so two
+    // table steps of at most tableBits each always find their bits in it.
+    static_assert(2 * tableBits <= 34);
+    const std::uint32_t *const table = table_.data();
+    std::uint64_t bits = bits_;
+    unsigned count = count_;
+    std::size_t next = next_;
+    // Each table step gives at most two bytes.
+    while (n - done >= 4 && next + 1 < words_) {
+        for (int word = 0; word < 2 && count <= 33; ++word) {
+            bits |= static_cast<std::uint64_t>(getLe32(data_ + 4 * next) >> 1) << (33 - count);
+            count += 31;
+            ++next;
+        }
+        bool stuck = false;
+        for (int step = 0; step < 2; ++step) {
+            const unsigned length = tableStep(table[bits >> (64 - tableBits)], out, done);
+            if (length == 0) {
+                // A long or broken code: the careful path takes it.
+                stuck = true;
+                break;
+            }
+            bits <<= length;
+            count -= length;
+        }
+        if (stuck)
+            break;
+    }
+    bits_ = bits;
+    count_ = count;
+    next_ = next;
+    return done;
+}
+
 std::size_t Decoder::decode(std::uint8_t *out, std::size_t n)
 {
     std::size_t done = 0;
     const std::uint32_t *table = table_.data();
     while (done < n && !failed_) {
+        done = decodeBulk(out, n, done);
         refill();
         // While a whole prefix is in the window, short codes come straight
         // from the table, two at a time where both fit.
         std::uint64_t bits = bits_;
         unsigned count = count_;
         while (count >= tableBits && n - done >= 2) {
-            const std::uint32_t e = table[bits >> (64 - tableBits)];
-            unsigned length;
-            if (e >> 24) {
-                out[done] = static_cast<std::uint8_t>(e);
-                out[done + 1] = static_cast<std::uint8_t>(e >> 8);
-                done += 2;
-                length = (e >> 20) & 0xfu;
-            } else {
-                length = (e >> 16) & 0xfu;
-                if (length == 0)
-                    break;
-                out[done++] = static_cast<std::uint8_t>(e);
-            }
+            const unsigned length = tableStep(table[bits >> (64 - tableBits)], out, done);
+            if (length == 0)
+                break;
             bits <<= length;
             count -= length;
         }

@@ -50,6 +50,10 @@ private:
 
     void buildTable();
     void refill();
+    // The fast path while data and room are plentiful: whole words into
+    // the window and two table steps per word, until a code is longer than
+    // the table. Returns the new count of bytes done.
+    std::size_t decodeBulk(std::uint8_t *out, std::size_t n, std::size_t done);
     bool decodeSlow(std::uint32_t prefix, std::uint8_t &value);
 };
 

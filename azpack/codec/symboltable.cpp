@@ -2,7 +2,7 @@
 
 namespace azpack {
 
-void SymbolTable::add(std::span<const std::uint8_t> bytes)
+ByteCounts SymbolTable::count(std::span<const std::uint8_t> bytes)
 {
     // Four histograms break the store-to-load chain on runs of equal bytes.
     std::array<std::array<std::uint32_t, 256>, 4> hist{};
@@ -18,13 +18,21 @@ void SymbolTable::add(std::span<const std::uint8_t> bytes)
     for (; i < n; ++i)
         ++hist[0][p[i]];
 
-    std::array<std::uint64_t, 256> chunk{};
+    ByteCounts counts{};
+    for (std::size_t v = 0; v < counts.size(); ++v)
+        counts[v] = std::uint64_t{hist[0][v]} + hist[1][v] + hist[2][v] + hist[3][v];
+    return counts;
+}
+
+void SymbolTable::addCounted(std::span<const std::uint8_t> bytes, const ByteCounts &counts)
+{
     int fresh = 0;
-    for (int v = 0; v < 256; ++v) {
-        chunk[v] = std::uint64_t{hist[0][v]} + hist[1][v] + hist[2][v] + hist[3][v];
-        if (chunk[v] != 0 && index_[v] < 0)
+    for (std::size_t v = 0; v < counts.size(); ++v) {
+        if (counts[v] != 0 && index_[v] < 0)
             ++fresh;
     }
+    const std::size_t n = bytes.size();
+    const std::uint8_t *p = bytes.data();
 
     // Values new in this chunk enter the table in the order they first occur;
     // the scan stops as soon as the last of them was seen.
@@ -38,9 +46,9 @@ void SymbolTable::add(std::span<const std::uint8_t> bytes)
             --fresh;
         }
     }
-    for (int v = 0; v < 256; ++v) {
-        if (chunk[v] != 0)
-            symbols_[static_cast<std::size_t>(index_[v])].count += static_cast<std::int64_t>(chunk[v]);
+    for (std::size_t v = 0; v < counts.size(); ++v) {
+        if (counts[v] != 0)
+            symbols_[static_cast<std::size_t>(index_[v])].count += static_cast<std::int64_t>(counts[v]);
     }
     total_ += n;
 }

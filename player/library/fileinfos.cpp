@@ -1,17 +1,30 @@
 #include "options.h"
 
+#include "storedrows.h"
 #include "storedtext.h"
 
 #include <QDebug>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace {
 
 constexpr int ColumnsPerRow = 5;
 
+// Tables from this many rows on are stored and restored in two halves on two
+// threads; below it a second thread costs more than it saves.
+constexpr int SplitRows = 4096;
+
 constexpr char IncompleteStoreWarning[] =
     "Song store %s ends with %d line(s) of an incomplete row; they are ignored";
+
+// Columns shorter than the file names store empty lines.
+QStringView cellAt(const TStringListC &column, int row)
+{
+    return row < column.size() ? QStringView(column.at(row)) : QStringView();
+}
 
 } // namespace
 
@@ -79,21 +92,38 @@ void TFileInfos::deleteRow(std::uint32_t row)
 
 void TFileInfos::loadTable(const QString &fileName)
 {
-    clear();
-    // Lines go straight into their columns. Archive, artist and album repeat
-    // across thousands of rows, so each of their distinct texts is kept once
-    // and shared; file names and titles are nearly always distinct.
-    TTextPool shared;
     const std::array<TStringListC *, ColumnsPerRow> target = columns();
-    qsizetype line = 0;
-    forEachStoredLine(fileName, [&](QByteArrayView text) {
-        const qsizetype column = line % ColumnsPerRow;
-        target[static_cast<std::size_t>(column)]->append(
-            column == 0 || column == 3 ? QString::fromUtf8(text) : shared.text(text));
-        ++line;
-    });
+    // A big library's old rows are half a million strings to free: that
+    // happens beside the restore rather than before it.
+    std::array<TStringListC, ColumnsPerRow> old;
+    for (std::size_t column = 0; column < old.size(); ++column)
+        old[column].swap(*target[column]);
+    std::optional<TRestoredText> restored;
+    const auto restore = [&] { restored.emplace(fileName); };
+    if (old[0].size() < SplitRows)
+        restore();
+    else
+        runSideBySide(restore, [&] { old = {}; });
+    const QByteArrayView text = restored->text();
+    // A big table is read in two halves side by side, cut where a row
+    // begins; each half keeps its own distinct texts until they are joined.
+    const qsizetype cut = text.size() < SplitRows * ColumnsPerRow * 16
+        ? text.size()
+        : groupStartFrom(text, text.size() / 2, ColumnsPerRow);
+    TTextPool shared;
+    TStoredRows first;
+    TStoredRows second;
+    const auto readFirst = [&] {
+        first.read(text.first(cut));
+        first.appendTo(target, shared);
+    };
+    if (cut < text.size())
+        runSideBySide(readFirst, [&] { second.read(text.sliced(cut)); });
+    else
+        readFirst();
+    second.appendTo(target, shared);
     // A torn tail would shift every column if it were read as a row.
-    if (const qsizetype rest = line % ColumnsPerRow; rest != 0) {
+    if (const qsizetype rest = (first.lines() + second.lines()) % ColumnsPerRow; rest != 0) {
         for (qsizetype column = 0; column < rest; ++column)
             target[static_cast<std::size_t>(column)]->removeLast();
         qWarning(IncompleteStoreWarning, qUtf8Printable(fileName), static_cast<int>(rest));
@@ -109,17 +139,50 @@ void TFileInfos::saveTable(const QString &fileName) const
     const int rows = count();
     qsizetype units = 0;
     for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
-        for (qsizetype row = 0; row < std::min<qsizetype>(rows, column->size()); ++row)
-            units += column->at(row).size();
-    TStoredTextBuilder text(units, static_cast<qsizetype>(rows) * ColumnsPerRow);
-    for (int row = 0; row < rows; ++row) {
-        text.append(filename.at(row));
-        text.append(archive.value(row));
-        text.append(artist.value(row));
-        text.append(title.value(row));
-        text.append(album.value(row));
+        for (int row = 0; row < rows; ++row)
+            units += cellAt(*column, row).size();
+    QByteArray text(TStoredTextWriter::worstCase(units, static_cast<qsizetype>(rows) * ColumnsPerRow),
+                    Qt::Uninitialized);
+    char *const begin = text.data();
+    const int half = rows < SplitRows ? rows : rows / 2;
+    char *firstEnd = begin;
+    char *secondBegin = begin;
+    char *secondEnd = begin;
+    const auto writeFirst = [&] { firstEnd = writeRows(begin, 0, half); };
+    if (half == rows) {
+        writeFirst();
+    } else {
+        // The second half is written side by side with the first, from where
+        // the first half's size says it will end.
+        runSideBySide(writeFirst, [&] {
+            qsizetype firstBytes = 0;
+            for (int row = 0; row < half; ++row)
+                for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
+                    firstBytes += TStoredTextWriter::storedSize(cellAt(*column, row));
+            secondBegin = begin + firstBytes;
+            secondEnd = writeRows(secondBegin, half, rows);
+        });
     }
-    storeText(text.take(), fileName);
+    // Were a stand-in for a lone surrogate shorter than the three bytes
+    // counted for it, a gap would be left between the halves: close it.
+    const qsizetype secondBytes = secondEnd - secondBegin;
+    if (secondBegin != firstEnd)
+        std::memmove(firstEnd, secondBegin, static_cast<std::size_t>(secondBytes));
+    text.resize(firstEnd - begin + secondBytes);
+    storeText(text, fileName);
+}
+
+char *TFileInfos::writeRows(char *at, int from, int to) const
+{
+    TStoredTextWriter text(at);
+    for (int row = from; row < to; ++row) {
+        text.append(filename.at(row));
+        text.append(cellAt(archive, row));
+        text.append(cellAt(artist, row));
+        text.append(cellAt(title, row));
+        text.append(cellAt(album, row));
+    }
+    return text.end();
 }
 
 void TFileInfos::exchangeRows(int a, int b)

@@ -79,6 +79,8 @@ public:
 private:
     std::array<TStringListC *, 5> columns();
     TStringListC *sortColumn();
+    // Writes the stored text of rows [from, to) at `at`; returns its end.
+    char *writeRows(char *at, int from, int to) const;
 };
 
 // What the archive lister returns: the song columns plus each member's

@@ -4,9 +4,11 @@
 #include "azpack.h"
 #include "codec/codec.h"
 #include "codec/codetree.h"
+#include "codec/containerwriter.h"
 #include "codec/decoder.h"
 #include "codec/decodetree.h"
 #include "codec/headerreader.h"
+#include "codec/splitpacker.h"
 #include "codec/symboltable.h"
 #include "operations.h"
 #include "tempdir.h"
@@ -239,6 +241,64 @@ TEST(TableDecoder, MatchesTheBitByBitWalkOnValidAndRandomData)
         if (round % 2 == 0 && round % 5 != 4) {
             EXPECT_FALSE(walkFailed);
         }
+    }
+}
+
+// --- packing in two halves ---------------------------------------------------
+
+TEST(SplitPacking, EveryCutGivesTheContainerOfOneRun)
+{
+    // Short texts cut everywhere (the halves meet at every bit of a word,
+    // also at its bit 0 and where a code closes a word), and texts long
+    // enough to be cut on their own, including one with codes near 31 bits.
+    std::mt19937 random(3);
+    std::vector<std::string> texts{"abc", fibonacciText(34).substr(0, 700)};
+    for (int i = 0; i < 6; ++i) {
+        std::string text;
+        std::geometric_distribution<int> pick(i % 2 ? 0.4 : 0.05);
+        for (int n = 0; n < 300; ++n)
+            text.push_back(static_cast<char>('a' + pick(random) % 60));
+        texts.push_back(text);
+    }
+    std::string big;
+    while (big.size() < azpack::SplitPacker::splitMinimum + 12345)
+        big += fibonacciText(30) + "/home/anna/Music/\xc3\xbc\r\n";
+    texts.push_back(big);
+
+    for (const std::string &text : texts) {
+        const auto input = asBytes(text);
+        azpack::SymbolTable table;
+        table.add(input);
+        azpack::CodeTree tree(table.symbols());
+        tree.build();
+        tree.deriveCodes(table.symbols());
+        std::vector<std::uint8_t> oneRun;
+        azpack::appendHeader(oneRun, table.symbols(), static_cast<std::uint32_t>(input.size()));
+        azpack::BitPacker packer(table.symbols());
+        ASSERT_TRUE(packer.pack(input, oneRun));
+        packer.finish(oneRun);
+
+        const bool large = text.size() > azpack::SplitPacker::splitMinimum;
+        std::vector<std::size_t> cuts;
+        for (std::size_t cut = 0; cut <= text.size(); cut += large ? 32771 : 1)
+            cuts.push_back(cut);
+        for (const std::size_t cut : cuts) {
+            azpack::SplitPacker split(input, cut);
+            azpack::SymbolTable counted;
+            split.count(counted);
+            ASSERT_EQ(counted.symbols().size(), table.symbols().size());
+            for (std::size_t i = 0; i < table.symbols().size(); ++i) {
+                ASSERT_EQ(counted.symbols()[i].value, table.symbols()[i].value) << "cut " << cut;
+                ASSERT_EQ(counted.symbols()[i].count, table.symbols()[i].count) << "cut " << cut;
+            }
+            ASSERT_EQ(split.containerSize(table.symbols()), oneRun.size()) << "cut " << cut;
+            std::vector<std::uint8_t> container(oneRun.size(), 0xa5);
+            ASSERT_TRUE(split.write(table.symbols(), container.data()));
+            ASSERT_EQ(container, oneRun) << "length " << text.size() << ", cut " << cut;
+        }
+        std::vector<std::uint8_t> whole;
+        ASSERT_TRUE(azpack::compressBytes(input, whole));
+        EXPECT_EQ(whole, oneRun) << "length " << text.size();
     }
 }
 
