@@ -1,4 +1,5 @@
 #include "options.h"
+#include "storedtext.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -11,7 +12,6 @@
 #include <exception>
 #include <numeric>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -223,25 +223,29 @@ std::vector<int> keyRanks(const QStringList &texts, const KeyArgs &...keyArgs)
         return ranks;
     }
     const qsizetype middle = rows / 2;
-    std::optional<SortedRun<Keys>> upper;
-    std::exception_ptr failure;
-    std::thread helper([&] {
-        try {
-            upper.emplace(texts, middle, rows, keyArgs...);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
     std::optional<SortedRun<Keys>> lower;
-    try {
-        lower.emplace(texts, 0, middle, keyArgs...);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    std::optional<SortedRun<Keys>> upper;
+    // A failure on either side surfaces here, once both halves have stopped.
+    std::exception_ptr lowerFailure;
+    std::exception_ptr upperFailure;
+    runSideBySide(
+        [&] {
+            try {
+                lower.emplace(texts, 0, middle, keyArgs...);
+            } catch (...) {
+                lowerFailure = std::current_exception();
+            }
+        },
+        [&] {
+            try {
+                upper.emplace(texts, middle, rows, keyArgs...);
+            } catch (...) {
+                upperFailure = std::current_exception();
+            }
+        });
+    for (const std::exception_ptr &failure : {lowerFailure, upperFailure})
+        if (failure)
+            std::rethrow_exception(failure);
 
     int rank = 0;
     std::size_t a = 0;
