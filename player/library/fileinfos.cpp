@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "storedrows.h"
+#include "pagebuffer.h"
 #include "storedtext.h"
 
 #include <QDebug>
@@ -137,39 +138,40 @@ void TFileInfos::loadTable(const QString &fileName)
 void TFileInfos::saveTable(const QString &fileName) const
 {
     const int rows = count();
-    qsizetype units = 0;
-    for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
-        for (int row = 0; row < rows; ++row)
-            units += cellAt(*column, row).size();
-    QByteArray text(TStoredTextWriter::worstCase(units, static_cast<qsizetype>(rows) * ColumnsPerRow),
-                    Qt::Uninitialized);
-    char *const begin = text.data();
     const int half = rows < SplitRows ? rows : rows / 2;
+    qsizetype units = 0;
+    qsizetype firstUnits = 0;
+    for (const TStringListC *column : {&filename, &archive, &artist, &title, &album}) {
+        for (int row = 0; row < rows; ++row) {
+            const qsizetype size = cellAt(*column, row).size();
+            units += size;
+            firstUnits += row < half ? size : 0;
+        }
+    }
+    // Room for the worst case plus the closing NUL; only what is written is
+    // ever touched.
+    const TPageBuffer text(
+        static_cast<std::size_t>(TStoredTextWriter::worstCase(units, static_cast<qsizetype>(rows) * ColumnsPerRow))
+        + 1);
+    char *const begin = text.data();
     char *firstEnd = begin;
-    char *secondBegin = begin;
-    char *secondEnd = begin;
     const auto writeFirst = [&] { firstEnd = writeRows(begin, 0, half); };
     if (half == rows) {
         writeFirst();
     } else {
         // The second half is written side by side with the first, from where
-        // the first half's size says it will end.
-        runSideBySide(writeFirst, [&] {
-            qsizetype firstBytes = 0;
-            for (int row = 0; row < half; ++row)
-                for (const TStringListC *column : {&filename, &archive, &artist, &title, &album})
-                    firstBytes += TStoredTextWriter::storedSize(cellAt(*column, row));
-            secondBegin = begin + firstBytes;
-            secondEnd = writeRows(secondBegin, half, rows);
-        });
+        // the first half's worst case would end, and then moved down: cheaper
+        // than measuring the first half's bytes ahead of it.
+        char *const secondBegin =
+            begin + TStoredTextWriter::worstCase(firstUnits, static_cast<qsizetype>(half) * ColumnsPerRow);
+        char *secondEnd = secondBegin;
+        runSideBySide(writeFirst, [&] { secondEnd = writeRows(secondBegin, half, rows); });
+        const auto secondBytes = static_cast<std::size_t>(secondEnd - secondBegin);
+        std::memmove(firstEnd, secondBegin, secondBytes);
+        firstEnd += secondBytes;
     }
-    // Were a stand-in for a lone surrogate shorter than the three bytes
-    // counted for it, a gap would be left between the halves: close it.
-    const qsizetype secondBytes = secondEnd - secondBegin;
-    if (secondBegin != firstEnd)
-        std::memmove(firstEnd, secondBegin, static_cast<std::size_t>(secondBytes));
-    text.resize(firstEnd - begin + secondBytes);
-    storeText(text, fileName);
+    *firstEnd = '\0';
+    storeText(begin, fileName);
 }
 
 char *TFileInfos::writeRows(char *at, int from, int to) const

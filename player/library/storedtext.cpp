@@ -92,8 +92,13 @@ void forEachStoredLine(const QString &fileName, const std::function<void(QByteAr
 
 bool storeText(const QByteArray &text, const QString &fileName)
 {
+    return storeText(text.constData(), fileName);
+}
+
+bool storeText(const char *text, const QString &fileName)
+{
     const QByteArray nativeName = QFile::encodeName(fileName);
-    return compressString(text.constData(), nativeName.constData()) != 0;
+    return compressString(text, nativeName.constData()) != 0;
 }
 
 TStoredTextBuilder::TStoredTextBuilder(qsizetype units, qsizetype lines)
@@ -133,54 +138,14 @@ qsizetype copyAsciiBlocks(const char16_t *from, qsizetype units, char *to)
     }
     return i;
 }
-
-// How many leading units of [from, from + units) are ASCII, counted in whole
-// blocks of eight.
-qsizetype asciiBlocks(const char16_t *from, qsizetype units)
-{
-    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xff80));
-    qsizetype i = 0;
-    for (; i + 8 <= units; i += 8) {
-        const __m128i wide = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(wide, highBits), _mm_setzero_si128())) != 0xffff)
-            break;
-    }
-    return i;
-}
 #else
 qsizetype copyAsciiBlocks(const char16_t *, qsizetype, char *)
-{
-    return 0;
-}
-
-qsizetype asciiBlocks(const char16_t *, qsizetype)
 {
     return 0;
 }
 #endif
 
 } // namespace
-
-qsizetype TStoredTextWriter::storedSize(QStringView entry)
-{
-    const char16_t *const units = entry.utf16();
-    const qsizetype size = entry.size();
-    qsizetype bytes = size + 2;
-    for (qsizetype i = asciiBlocks(units, size); i < size; ++i) {
-        const char16_t c = units[i];
-        if (c < 0x80)
-            continue;
-        if (c < 0x800) {
-            bytes += 1;
-        } else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(units[i + 1])) {
-            bytes += 2; // four bytes for the pair
-            ++i;
-        } else {
-            bytes += 2; // three bytes, the most a lone surrogate's stand-in takes
-        }
-    }
-    return bytes;
-}
 
 void TStoredTextWriter::append(QStringView entry)
 {

@@ -64,9 +64,11 @@ void forEachStoredLine(const QString &fileName, const std::function<void(QByteAr
 
 // Stores text as a compressed list file; false when azpack failed.
 bool storeText(const QByteArray &text, const QString &fileName);
+// The same for a NUL-terminated text.
+bool storeText(const char *text, const QString &fileName);
 
 // Writes entries of a stored text in UTF-8, each followed by CR LF, into
-// room the caller sized with worstCase() or storedSize().
+// room the caller sized with worstCase().
 class TStoredTextWriter
 {
 public:
@@ -75,9 +77,6 @@ public:
     // units: the UTF-16 length of all entries together; lines: their count.
     // Each UTF-16 unit gives at most three bytes.
     static qsizetype worstCase(qsizetype units, qsizetype lines) { return units * 3 + lines * 2; }
-    // The bytes append() writes for entry, or more when the entry holds a
-    // lone surrogate; never fewer.
-    static qsizetype storedSize(QStringView entry);
 
     // Appends an entry and its CR LF in UTF-8. A CR, LF or NUL inside the
     // entry would split or cut the stored text and, in a song store, shift
