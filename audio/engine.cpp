@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <mutex>
 
 namespace audio {
@@ -95,8 +96,10 @@ public:
     int netTimeoutMs = 5000;
     float volume = 1.0f;
 
+    // Planned on the first spectrum asked for: planning pulls megabytes of
+    // FFTW's code into memory, which a program that plays nothing never needs.
     mutable std::mutex spectrumMutex;
-    Spectrum spectrum;
+    std::optional<Spectrum> spectrum;
 };
 
 Engine::Engine() : impl_(std::make_unique<EngineImpl>()) {}
@@ -308,7 +311,9 @@ bool Engine::channelGetData(Handle channel, float *buffer, std::uint32_t flags) 
     float samples[Spectrum::kSize];
     stream->recentMono(samples, Spectrum::kSize);
     std::lock_guard lock(impl_->spectrumMutex);
-    impl_->spectrum.compute(samples, buffer);
+    if (!impl_->spectrum)
+        impl_->spectrum.emplace();
+    impl_->spectrum->compute(samples, buffer);
     return true;
 }
 

@@ -9,7 +9,6 @@
 #include "fileassociation.h"
 #include "keyboardcontrol.h"
 #include "libraryscan.h"
-#include "medialibraries.h"
 #include "mediacontrol.h"
 #include "playback.h"
 #include "playlistfiles.h"
@@ -263,9 +262,6 @@ void Melodeck::paintEvent(QPaintEvent *event)
     if (!paintedOnce_) {
         paintedOnce_ = true;
         testLog(u"painted"_s);
-        // The decoders were left out of the start-up; the first song should
-        // not wait for them either.
-        audio::preloadMediaLibraries();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "captions.h"
 #include "inputguard.h"
+#include "medialibraries.h"
 #include "melodeck.h"
 #include "playback.h"
 #include "songtablemodel.h"
@@ -323,6 +324,10 @@ bool TSongLists::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     case QEvent::MouseButtonPress: {
+        // A press on a song is how playing most often begins. The decoders,
+        // left out of the start-up for their memory, are opened in the
+        // background from here on, so that the double click finds them.
+        audio::preloadMediaLibraries();
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QModelIndex cell = grid->indexAt(mouse->position().toPoint());
         dragging_ = false;

@@ -364,3 +364,26 @@ TEST_F(StartupTest, ForwardedSongsWhilePlayingRedrawTheCurrentSongsFields)
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);
     EXPECT_NE(window_->Image1->picture().copy(interpret), blank);
 }
+
+// The decoders cost megabytes of memory: a started program that shows its
+// library has them closed, and a press on a song opens them.
+TEST_F(StartupTest, TheDecodersOpenOnlyOnceASongIsPressed)
+{
+    const auto decodersMapped = [] {
+        QFile maps(u"/proc/self/maps"_s);
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libavcodec.so");
+    };
+    writeSkin(settings_);
+    TFileInfos library;
+    library.appendRow(touch(u"music/a.mp3"_s), {}, u"Artist"_s, u"Title"_s, {});
+    library.saveTable(home() + u"songlist.azl"_s);
+    ASSERT_TRUE(TStringListC{home() + u"music"_s}.SaveToFile(home() + u"music_directories.azi"_s));
+    start();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window_->musiclist.count() == 1; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return logLines().contains(u"painted"_s); }, 20000));
+    EXPECT_FALSE(decodersMapped());
+
+    QTest::mousePress(window_->songlist_grid->viewport(), Qt::LeftButton, {}, QPoint(40, 5));
+    EXPECT_TRUE(QTest::qWaitFor(decodersMapped, 20000));
+}
