@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 
 namespace audio {
 

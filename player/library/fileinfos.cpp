@@ -1,7 +1,7 @@
 #include "options.h"
 
-#include "storedrows.h"
 #include "pagebuffer.h"
+#include "storedrows.h"
 #include "storedtext.h"
 
 #include <QDebug>
