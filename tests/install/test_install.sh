@@ -47,7 +47,8 @@ int main(int argc, char **argv)
     return text && strcmp(text, "a text of one's own") == 0 ? 0 : 2;
 }
 PROGRAM
-cc -std=c99 -Wall -Werror "$work/own.c" "${flags[@]}" -Wl,-rpath,"${library%/*}" -o "$work/own" \
+read -ra cflags <<<"${CFLAGS:-}"
+"${CC:-cc}" -std=c99 -Wall -Werror "${cflags[@]}" "$work/own.c" "${flags[@]}" -Wl,-rpath,"${library%/*}" -o "$work/own" \
   || fail "a C program does not build against the installed library"
 "$work/own" "$work/own.az" >/dev/null || fail "a C program's text did not come back from the installed library"
 
