@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Melodeck needs to build, run and test.
-# Only missing packages are installed; sudo is used when not root.
+# Installs the Debian 12 packages Melodeck needs to build, run and test, or
+# only the packages named as arguments. Only missing packages are installed;
+# sudo is used when not root.
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,7 @@ packages=(
   xvfb xauth xdotool imagemagick dbus dbus-daemon
   shared-mime-info desktop-file-utils appstream dpkg-dev file
 )
+[ $# -eq 0 ] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,17 +7,8 @@ bash scripts/setup.sh
 
 jobs=$(nproc)
 
-# Tests never see the real desktop session: no display, no sound card, and
-# private runtime, config and data directories.
-sandbox=$(mktemp -d)
-trap 'rm -rf "$sandbox"' EXIT
-mkdir -p "$sandbox"/{runtime,config,data,cache}
-chmod 700 "$sandbox/runtime"
-export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
-export XDG_RUNTIME_DIR="$sandbox/runtime" XDG_CONFIG_HOME="$sandbox/config"
-export XDG_DATA_HOME="$sandbox/data" XDG_CACHE_HOME="$sandbox/cache"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$sandbox/runtime/no-bus"
-unset DISPLAY WAYLAND_DISPLAY
+# Tests never see the real desktop session (see sandbox.sh).
+source scripts/sandbox.sh
 fuzz_seconds=${MELODECK_FUZZ_SECONDS:-60}
 
 echo "== build: release with warnings as errors"

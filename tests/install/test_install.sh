@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix, validates the desktop entry and
-# the metainfo, and runs the installed program twice with a fresh home: the
+# the metainfo, builds a program of one's own against the installed library,
+# and runs the installed player twice with a fresh home: the
 # first start sets up its data folder and saves the song list there, the
 # second finds what the first left. Usage: test_install.sh BUILD_DIR [CMAKE]
 set -euo pipefail
@@ -13,7 +14,7 @@ prefix=$work/prefix
 "${2:-cmake}" --install "$1" --prefix "$prefix" >"$work/install.log"
 share=$prefix/share
 for file in melodeck/skin.bmp melodeck/skin.azo melodeck/filetypes.azi icons/hicolor/scalable/apps/melodeck.svg \
-    icons/hicolor/256x256/apps/melodeck.png man/man1/melodeck.1; do
+    icons/hicolor/256x256/apps/melodeck.png man/man1/melodeck.1 man/man1/azpack.1; do
   [ -e "$share/$file" ] || fail "share/$file is not installed"
 done
 desktop-file-validate "$share/applications/melodeck.desktop"
@@ -26,6 +27,30 @@ for program in melodeck azpack; do
   resolved=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/$program" | awk '/libazpack.so.1/ {print $3}')
   [ "$(realpath "$resolved")" = "$(realpath "$library")" ] || fail "$program loads libazpack from '$resolved'"
 done
+
+# A program of one's own finds the header and the library through azpack.pc,
+# which names the prefix the build was installed into.
+pc=$(find "$prefix" -name azpack.pc)
+[ -n "$pc" ] || fail "azpack.pc is not installed"
+export PKG_CONFIG_PATH=${pc%/*}
+[ "$(pkg-config --variable=libdir azpack)" = "${library%/*}" ] || fail "azpack.pc names another library folder"
+read -ra flags <<<"$(pkg-config --cflags --libs azpack)"
+cat >"$work/own.c" <<'PROGRAM'
+#include <azpack.h>
+#include <string.h>
+int main(int argc, char **argv)
+{
+    const char *text;
+    if (argc != 2 || !compressString("a text of one's own", argv[1]))
+        return 1;
+    text = uncompressFileToString(argv[1]);
+    return text && strcmp(text, "a text of one's own") == 0 ? 0 : 2;
+}
+PROGRAM
+read -ra cflags <<<"${CFLAGS:-}"
+"${CC:-cc}" -std=c99 -Wall -Werror "${cflags[@]}" "$work/own.c" "${flags[@]}" -Wl,-rpath,"${library%/*}" -o "$work/own" \
+  || fail "a C program does not build against the installed library"
+"$work/own" "$work/own.az" >/dev/null || fail "a C program's text did not come back from the installed library"
 
 # A user's starts, with nothing of the test's own sandbox.
 home=$work/home data=$work/data log=$work/events.log
