@@ -48,7 +48,7 @@ bool Tskin_editor_form::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         hotKeyDown(index);
     } else {
-        const int virtualKey = virtualKeyFromQtKey(key->key());
+        const int virtualKey = virtualKeyOf(*key);
         hotKeyUp(index, virtualKey, withoutOwnModifier(virtualKey, key->modifiers()),
                  QGuiApplication::mouseButtons());
     }
