@@ -6,7 +6,7 @@
 #include "skinsettings.h"
 #include "tskin_editor_form.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -184,8 +184,9 @@ bool TKeyboardControl::choosingHotKey() const
     Tskin_editor_form *editor = links_.skinEditor ? links_.skinEditor() : nullptr;
     if (!editor)
         return false;
+    // The editor's own focus, also while another program is active.
     const auto edits = editor->hotKeyEdits();
-    return std::find(edits.begin(), edits.end(), QApplication::focusWidget()) != edits.end();
+    return std::find(edits.begin(), edits.end(), editor->focusWidget()) != edits.end();
 }
 
 bool TKeyboardControl::pressTakenByHotKeys(int virtualKey)

@@ -136,6 +136,11 @@ constexpr KeyPosition kKeyPositions[] = {
     {47, 186}, {48, 222}, {59, 188}, {60, 190}, {61, 191}, {94, 226},
 };
 
+// The X key codes of F13 to F24, which most layouts give other symbols
+// (XF86Tools, XF86Launch5 and so on).
+constexpr int kFirstExtraFunctionKeyCode = 191;
+constexpr int kExtraFunctionKeys = 12;
+
 } // namespace
 
 QString keyName(int virtualKey, bool lower)
@@ -157,6 +162,8 @@ QString keyName(int virtualKey, bool lower)
 
 int virtualKeyAtX11KeyCode(int x11KeyCode)
 {
+    if (x11KeyCode >= kFirstExtraFunctionKeyCode && x11KeyCode < kFirstExtraFunctionKeyCode + kExtraFunctionKeys)
+        return kLastFunctionKey + 1 + (x11KeyCode - kFirstExtraFunctionKeyCode);
     for (const KeyPosition &position : kKeyPositions) {
         if (position.x11KeyCode == x11KeyCode)
             return position.virtualKey;

@@ -18,7 +18,7 @@ QString keyName(int virtualKey, bool lower = false);
 int virtualKeyFromQtKey(int qtKey, Qt::KeyboardModifiers modifiers = {}, int x11KeyCode = 0);
 // The code of a key event of this program's windows.
 int virtualKeyOf(const QKeyEvent &event);
-// The code of the punctuation key at that X key code on a US layout; 0 for
-// other keys.
+// The code of the punctuation key or of F13 to F24 at that X key code on a
+// US layout; 0 for other keys.
 int virtualKeyAtX11KeyCode(int x11KeyCode);
 int qtKeyFromVirtualKey(int virtualKey);

@@ -91,14 +91,6 @@ bool punctuationKey(int virtualKey)
     return (virtualKey >= 186 && virtualKey <= 192) || (virtualKey >= 219 && virtualKey <= 223) || virtualKey == 226;
 }
 
-bool punctuationSymbol(unsigned long symbol)
-{
-    return std::any_of(std::begin(kSymbolKeys), std::end(kSymbolKeys), [symbol](const SymbolKey &key) {
-        return punctuationKey(key.virtualKey)
-               && std::find(key.symbols.begin(), key.symbols.end(), symbol) != key.symbols.end();
-    });
-}
-
 // Ranges whose virtual keys and key symbols both run in order.
 struct SymbolRange
 {
@@ -115,6 +107,17 @@ constexpr SymbolRange kSymbolRanges[] = {
 };
 
 constexpr int kKeyCodes = 256;
+
+// Whether any code stands for the symbol.
+bool symbolHasCode(unsigned long symbol)
+{
+    const bool inRange = std::any_of(std::begin(kSymbolRanges), std::end(kSymbolRanges), [symbol](const SymbolRange &r) {
+        return symbol >= r.firstSymbol && symbol <= r.firstSymbol + static_cast<unsigned long>(r.lastKey - r.firstKey);
+    });
+    return inRange || std::any_of(std::begin(kSymbolKeys), std::end(kSymbolKeys), [symbol](const SymbolKey &key) {
+               return std::find(key.symbols.begin(), key.symbols.end(), symbol) != key.symbols.end();
+           });
+}
 
 // Xlib's handler for a lost connection is process-wide, and its default ends
 // the program. The connections opened here are let go instead (their exit
@@ -139,15 +142,14 @@ bool TX11Keyboard::keyGives(int virtualKey, const std::vector<unsigned long> &sy
     };
     if (levelCount < 1)
         return false;
-    if (!punctuationKey(virtualKey)) {
-        // Every level counts: a digit reached with Shift, or the pad's digit
-        // behind its Num Lock, still names its key.
-        return std::any_of(levels, levels + levelCount, named);
-    }
-    if (named(levels[0]))
+    // Every level counts, so that a digit reached with Shift or the pad's
+    // digit behind its Num Lock still names its key; but punctuation counts
+    // by its unshifted symbol alone.
+    if (punctuationKey(virtualKey) ? named(levels[0]) : std::any_of(levels, levels + levelCount, named))
         return true;
-    // A character of another layout keeps the key's US code.
-    return !punctuationSymbol(levels[0]) && virtualKeyAtX11KeyCode(keyCode) == virtualKey;
+    // A symbol without a code here (a character of another layout, or
+    // XF86Tools where F13 is) keeps the code of the key's place.
+    return levels[0] != NoSymbol && !symbolHasCode(levels[0]) && virtualKeyAtX11KeyCode(keyCode) == virtualKey;
 }
 
 std::vector<unsigned long> TX11Keyboard::keySymbols(int virtualKey)

@@ -112,6 +112,7 @@ TEST(KeyMapping, EveryKeyGetsTheCodeItsKeyboardGivesIt)
         {Qt::Key_Ugrave, {}, 0, 0},             {Qt::Key_Ugrave, {}, 10, 0},
         // F13 to F24, Print, Menu, Scroll Lock and the media keys.
         {Qt::Key_F13, {}, 0, 124},              {Qt::Key_F24, {}, 0, 135},
+        {Qt::Key_Tools, {}, 191, 124},          {Qt::Key_Tools, {}, 0, 0},
         {Qt::Key_Print, {}, 0, 44},             {Qt::Key_Menu, {}, 0, 93},
         {Qt::Key_ScrollLock, {}, 0, 145},       {Qt::Key_VolumeMute, {}, 0, 173},
         {Qt::Key_MediaNext, {}, 0, 176},        {Qt::Key_MediaPrevious, {}, 0, 177},
