@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
 
@@ -81,8 +80,7 @@ TKeyboardControl::TKeyboardControl(TKeyboardLinks links)
     ownKeys_ = std::make_unique<OwnKeyFeed>(keys_);
     QCoreApplication::instance()->installEventFilter(ownKeys_.get());
 
-    typeAheadControls_ = links_.typeAheadControls;
-    for (QObject *control : std::as_const(typeAheadControls_))
+    for (QObject *control : std::as_const(links_.typeAheadControls))
         control->installEventFilter(this);
     links_.songlist_grid.installEventFilter(this);
 }
@@ -246,7 +244,7 @@ bool TKeyboardControl::eventFilter(QObject *watched, QEvent *event)
     const int virtualKey = virtualKeyFromQtKey(key->key());
     if (watched == &links_.songlist_grid)
         return songlist_gridKeyDown(virtualKey, key->modifiers());
-    if (typeAheadControls_.contains(watched))
+    if (links_.typeAheadControls.contains(watched))
         return Button1KeyDown(virtualKey, key->modifiers());
     return false;
 }

@@ -102,7 +102,6 @@ private:
     TKeyboardLinks links_;
     TKeyState keys_;
     std::unique_ptr<QObject> ownKeys_;
-    QList<QObject *> typeAheadControls_;
     QList<int> actedInLastTick_;
     bool inTick_ = false;
     bool editorOpen_ = false;

@@ -93,6 +93,8 @@ TEST(KeyMapping, QtKeysReachTheVirtualKeys)
 TEST(KeyMapping, EveryKeyGetsTheCodeItsKeyboardGivesIt)
 {
     const Qt::KeyboardModifiers pad = Qt::KeypadModifier;
+    // What the real keys on an X server do not show: the pad with Num Lock
+    // on and off, and a key with neither a known character nor a known place.
     const struct
     {
         int qtKey;
@@ -100,31 +102,10 @@ TEST(KeyMapping, EveryKeyGetsTheCodeItsKeyboardGivesIt)
         int x11KeyCode;
         int code;
     } rows[] = {
-        // Punctuation of a US and of a German layout.
-        {Qt::Key_Equal, {}, 21, 187},           {Qt::Key_Plus, {}, 35, 187},
-        {Qt::Key_Semicolon, {}, 47, 186},       {Qt::Key_Udiaeresis, {}, 34, 186},
-        {Qt::Key_Apostrophe, {}, 48, 222},      {Qt::Key_BracketLeft, {}, 34, 219},
-        {Qt::Key_BracketRight, {}, 35, 221},    {Qt::Key_Slash, {}, 61, 191},
-        {Qt::Key_Backslash, {}, 51, 220},       {Qt::Key_QuoteLeft, {}, 49, 192},
-        {Qt::Key_Dead_Circumflex, {}, 49, 220}, {Qt::Key_Dead_Acute, {}, 21, 221},
-        // A character of another layout: the key's US code, by its place.
-        {Qt::Key_Ugrave, {}, 48, 222},          {Qt::Key_twosuperior, {}, 49, 192},
-        {Qt::Key_Ugrave, {}, 0, 0},             {Qt::Key_Ugrave, {}, 10, 0},
-        // F13 to F24, Print, Menu, Scroll Lock and the media keys.
-        {Qt::Key_F13, {}, 0, 124},              {Qt::Key_F24, {}, 0, 135},
-        {Qt::Key_Tools, {}, 191, 124},          {Qt::Key_Tools, {}, 0, 0},
-        {Qt::Key_Print, {}, 0, 44},             {Qt::Key_Menu, {}, 0, 93},
-        {Qt::Key_ScrollLock, {}, 0, 145},       {Qt::Key_VolumeMute, {}, 0, 173},
-        {Qt::Key_MediaNext, {}, 0, 176},        {Qt::Key_MediaPrevious, {}, 0, 177},
-        {Qt::Key_MediaStop, {}, 0, 178},        {Qt::Key_MediaTogglePlayPause, {}, 0, 179},
-        {Qt::Key_MediaPlay, {}, 0, 179},        {Qt::Key_Launch1, {}, 0, 183},
-        // The number pad, with Num Lock on and off.
-        {Qt::Key_0, pad, 0, 96},                {Qt::Key_Insert, pad, 0, 96},
-        {Qt::Key_7, pad, 0, 103},               {Qt::Key_Home, pad, 0, 103},
-        {Qt::Key_Asterisk, pad, 0, 106},        {Qt::Key_Plus, pad, 0, 107},
-        {Qt::Key_Minus, pad, 0, 109},           {Qt::Key_Comma, pad, 0, 110},
-        {Qt::Key_Delete, pad, 0, 110},          {Qt::Key_Slash, pad, 0, 111},
-        {Qt::Key_Enter, pad, 0, 13},            {Qt::Key_Home, {}, 0, 36},
+        {Qt::Key_0, pad, 0, 96},        {Qt::Key_Insert, pad, 0, 96},  {Qt::Key_Home, pad, 0, 103},
+        {Qt::Key_Home, {}, 0, 36},      {Qt::Key_Delete, pad, 0, 110}, {Qt::Key_Comma, pad, 0, 110},
+        {Qt::Key_Enter, pad, 0, 13},    {Qt::Key_Tools, {}, 191, 124}, {Qt::Key_Ugrave, {}, 48, 222},
+        {Qt::Key_Ugrave, {}, 0, 0},     {Qt::Key_Ugrave, {}, 10, 0},   {Qt::Key_MediaPlay, {}, 0, 179},
     };
     for (const auto &row : rows)
         EXPECT_EQ(virtualKeyFromQtKey(row.qtKey, row.modifiers, row.x11KeyCode), row.code)
