@@ -14,7 +14,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg zstd gzip zlib1g-dev libzstd-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick dbus dbus-daemon
+  xvfb xauth xdotool x11-xkb-utils imagemagick dbus dbus-daemon
   shared-mime-info desktop-file-utils appstream dpkg-dev file
 )
 [ $# -eq 0 ] || packages=("$@")

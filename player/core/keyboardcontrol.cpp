@@ -2,21 +2,20 @@
 
 #include "az_volume_bar.h"
 #include "captions.h"
-#include "tskin_editor_form.h"
 #include "keynames.h"
-#include "melodeck.h"
 #include "skinsettings.h"
-#include "timage.h"
+#include "tskin_editor_form.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -52,7 +51,7 @@ protected:
             const auto *key = static_cast<QKeyEvent *>(event);
             if (key->isAutoRepeat())
                 break;
-            const int virtualKey = virtualKeyFromQtKey(key->key());
+            const int virtualKey = virtualKeyOf(*key);
             if (event->type() == QEvent::KeyPress)
                 keys_.notePress(virtualKey);
             else
@@ -75,21 +74,15 @@ private:
 
 } // namespace
 
-TKeyboardControl::TKeyboardControl(Melodeck &window)
-    : w_(window), keys_(QGuiApplication::platformName() == u"xcb"_s)
+TKeyboardControl::TKeyboardControl(TKeyboardLinks links)
+    : links_(std::move(links)), keys_(QGuiApplication::platformName() == u"xcb"_s)
 {
     ownKeys_ = std::make_unique<OwnKeyFeed>(keys_);
     QCoreApplication::instance()->installEventFilter(ownKeys_.get());
 
-    // The controls that hand a typed character on to the search box.
-    typeAheadControls_ = {w_.button_random,        w_.button_playpause,    w_.button_stop,
-                          w_.button_refreshsonglist, w_.button_nextsong,   w_.button_previoussong,
-                          w_.button_saveplaylist,  w_.button_loadplaylist, w_.Button1,
-                          w_.button_tag,           w_.radio_add,           w_.radio_sub,
-                          w_.search_entirestring,  w_.search_and,          w_.search_or};
-    for (QObject *control : std::as_const(typeAheadControls_))
+    for (QObject *control : std::as_const(links_.typeAheadControls))
         control->installEventFilter(this);
-    w_.songlist_grid->installEventFilter(this);
+    links_.songlist_grid.installEventFilter(this);
 }
 
 TKeyboardControl::~TKeyboardControl() = default;
@@ -98,17 +91,17 @@ void TKeyboardControl::switchHotKeys(bool on)
 {
     actedInLastTick_.clear();
     if (!on) {
-        w_.key_monitor.stop();
+        links_.key_monitor.stop();
         keys_.setWatching(false);
         return;
     }
     keys_.setWatching(true);
-    for (const int key : w_.skinSettings().hotKeys)
+    for (const int key : links_.skin.hotKeys)
         keys_.getAsyncKeyState(key);
-    w_.key_monitor.start();
+    links_.key_monitor.start();
     if (!keys_.global() && !hintShown_) {
         hintShown_ = true;
-        w_.Button1->setToolTip(kNoGlobalKeysHint);
+        links_.Button1.setToolTip(kNoGlobalKeysHint);
     }
 }
 
@@ -120,7 +113,7 @@ void TKeyboardControl::key_monitorTimer()
         return;
     inTick_ = true;
     actedInLastTick_.clear();
-    const auto keys = w_.skinSettings().hotKeys;
+    const auto keys = links_.skin.hotKeys;
     for (const int hotKey : kTickOrder) {
         const int virtualKey = keys[static_cast<std::size_t>(hotKey)];
         if (keys_.getAsyncKeyState(virtualKey)) {
@@ -135,19 +128,19 @@ void TKeyboardControl::act(int hotKey)
 {
     switch (hotKey) {
     case HotKey::Next:
-        if (w_.randomMode)
-            w_.button_randomClick();
+        if (links_.randomMode)
+            links_.button_randomClick();
         else
-            w_.button_nextsongClick();
+            links_.button_nextsongClick();
         break;
     case HotKey::PlayPause:
-        w_.button_playpauseClick();
+        links_.button_playpauseClick();
         break;
     case HotKey::Stop:
-        w_.button_stopClick();
+        links_.button_stopClick();
         break;
     case HotKey::Previous:
-        w_.button_previoussongClick();
+        links_.button_previoussongClick();
         break;
     case HotKey::VolumeDown:
         stepVolume(-kVolumeStep);
@@ -162,7 +155,7 @@ void TKeyboardControl::act(int hotKey)
 
 void TKeyboardControl::stepVolume(int delta)
 {
-    TAzVolumeBar *bar = w_.volumeBar();
+    TAzVolumeBar *bar = links_.volumeBar ? links_.volumeBar() : nullptr;
     if (!bar)
         return;
     int value = bar->position() + delta;
@@ -173,19 +166,35 @@ void TKeyboardControl::stepVolume(int delta)
     // The bar keeps its place while the user drags the grip; the volume
     // then follows the grip.
     bar->setPosition(value);
-    w_.setVolume(bar->position());
-    w_.Image1->changed();
+    links_.setVolume(bar->position());
+    links_.redrawSkin();
 }
 
 bool TKeyboardControl::hotKeyBound(int virtualKey) const
 {
-    const auto &keys = w_.skinSettings().hotKeys;
-    return virtualKey > 0 && w_.key_monitor.isActive()
+    const auto &keys = links_.skin.hotKeys;
+    return virtualKey > 0 && links_.key_monitor.isActive()
            && std::find(keys.begin(), keys.end(), virtualKey) != keys.end();
+}
+
+bool TKeyboardControl::choosingHotKey() const
+{
+    Tskin_editor_form *editor = links_.skinEditor ? links_.skinEditor() : nullptr;
+    if (!editor)
+        return false;
+    // The editor's own focus, also while another program is active.
+    const auto edits = editor->hotKeyEdits();
+    return std::find(edits.begin(), edits.end(), editor->focusWidget()) != edits.end();
 }
 
 bool TKeyboardControl::pressTakenByHotKeys(int virtualKey)
 {
+    if (editorOpen_) {
+        // The user may be pressing the key to choose it.
+        const auto &keys = links_.skin.hotKeys;
+        const bool hotKey = links_.skin.hotKeysOn && std::find(keys.begin(), keys.end(), virtualKey) != keys.end();
+        return virtualKey > 0 && (hotKey || choosingHotKey());
+    }
     return hotKeyBound(virtualKey) && (actedInLastTick_.contains(virtualKey) || keys_.peekKeyState(virtualKey));
 }
 
@@ -194,7 +203,7 @@ bool TKeyboardControl::Button1KeyDown(int key, Qt::KeyboardModifiers shift)
     if (std::find(std::begin(kControlKeys), std::end(kControlKeys), key) != std::end(kControlKeys))
         return false;
     const bool shiftHeld = shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    QLineEdit *query = w_.search_q;
+    QLineEdit *query = &links_.search_q;
     if (!shiftHeld) {
         const QString name = keyName(key, true);
         if (name.size() == 1)
@@ -209,20 +218,22 @@ bool TKeyboardControl::Button1KeyDown(int key, Qt::KeyboardModifiers shift)
 bool TKeyboardControl::songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     // In tag mode the keys belong to the cell editor.
-    if (w_.button_tag->text() == Caption::TagMode)
+    if (links_.button_tag.text() == Caption::TagMode)
         return false;
     return Button1KeyDown(key, shift);
 }
 
 void TKeyboardControl::Button1Click()
 {
-    auto *editor = w_.findChild<Tskin_editor_form *>();
+    Tskin_editor_form *editor = links_.skinEditor ? links_.skinEditor() : nullptr;
     if (!editor)
         return;
     // The hot keys rest while the editor is open; closing it reloads the
     // skin, which starts them again.
-    w_.key_monitor.stop();
+    links_.key_monitor.stop();
+    editorOpen_ = true;
     editor->exec();
+    editorOpen_ = false;
 }
 
 bool TKeyboardControl::eventFilter(QObject *watched, QEvent *event)
@@ -231,9 +242,9 @@ bool TKeyboardControl::eventFilter(QObject *watched, QEvent *event)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
     const int virtualKey = virtualKeyFromQtKey(key->key());
-    if (watched == w_.songlist_grid)
+    if (watched == &links_.songlist_grid)
         return songlist_gridKeyDown(virtualKey, key->modifiers());
-    if (typeAheadControls_.contains(watched))
+    if (links_.typeAheadControls.contains(watched))
         return Button1KeyDown(virtualKey, key->modifiers());
     return false;
 }

@@ -6,12 +6,52 @@
 
 #include "keystate.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
-class Melodeck;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class TAzVolumeBar;
+class Tskin_editor_form;
+struct TSkinSettings;
+
+// What keyboard control uses of the main window, handed over at creation.
+struct TKeyboardLinks
+{
+    QTimer &key_monitor;
+    // The stored skin settings: the six hot keys and their switch.
+    const TSkinSettings &skin;
+    const bool &randomMode;
+    QLineEdit &search_q;
+    QTableView &songlist_grid;
+    // Its caption tells tag mode.
+    const QPushButton &button_tag;
+    // "Skin Editor": carries the hint where the hot keys act only inside the
+    // program.
+    QPushButton &Button1;
+    // The buttons and radio buttons whose typed characters go to the search
+    // box.
+    QList<QObject *> typeAheadControls{};
+    // The actions of the hot keys.
+    std::function<void()> button_nextsongClick{};
+    std::function<void()> button_randomClick{};
+    std::function<void()> button_playpauseClick{};
+    std::function<void()> button_stopClick{};
+    std::function<void()> button_previoussongClick{};
+    // The volume bar of the present skin (null before one is loaded), the
+    // volume towards the audio library, and the redraw of the skin picture.
+    std::function<TAzVolumeBar *()> volumeBar{};
+    std::function<void(int percent)> setVolume{};
+    std::function<void()> redrawSkin{};
+    // The skin editor once it exists.
+    std::function<Tskin_editor_form *()> skinEditor{};
+};
 
 class TKeyboardControl : public QObject
 {
@@ -22,7 +62,7 @@ public:
     // cannot be seen.
     static const QString kNoGlobalKeysHint;
 
-    explicit TKeyboardControl(Melodeck &window);
+    explicit TKeyboardControl(TKeyboardLinks links);
     ~TKeyboardControl() override;
 
     // The last step of loading a skin. On: every hot key is asked about once
@@ -38,7 +78,9 @@ public:
     // True when the hot keys act on the present press of the key: it is a
     // bound hot key, and it is down, waits for key_monitor's next tick, or
     // acted in the last one (a request for the press may come after the tick
-    // that took it).
+    // that took it). While the skin editor is open the hot keys rest, and so
+    // does the other way to their actions: a key that is a hot key, or any
+    // key while a hot-key field has the focus, counts as taken.
     bool pressTakenByHotKeys(int virtualKey);
 
     // True when the key was taken; false leaves it to the control.
@@ -55,11 +97,13 @@ protected:
 private:
     void stepVolume(int delta);
 
-    Melodeck &w_;
+    bool choosingHotKey() const;
+
+    TKeyboardLinks links_;
     TKeyState keys_;
     std::unique_ptr<QObject> ownKeys_;
-    QList<QObject *> typeAheadControls_;
     QList<int> actedInLastTick_;
     bool inTick_ = false;
+    bool editorOpen_ = false;
     bool hintShown_ = false;
 };

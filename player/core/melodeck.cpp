@@ -73,7 +73,7 @@ void Melodeck::connectEvents()
     connect(after_playlist_stop, &QAction::triggered, this, &Melodeck::after_playlist_stopClick);
     connect(after_playlist_repeat, &QAction::triggered, this, &Melodeck::after_playlist_repeatClick);
     connect(after_playlist_shutdown, &QAction::triggered, this, &Melodeck::after_playlist_shutdownClick);
-    keyboard_ = std::make_unique<TKeyboardControl>(*this);
+    keyboard_ = std::make_unique<TKeyboardControl>(keyboardLinks());
     connect(&key_monitor, &QTimer::timeout, this, &Melodeck::key_monitorTimer);
     connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
     connect(radio_add, &QPushButton::clicked, this, &Melodeck::radio_addClick);

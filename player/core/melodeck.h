@@ -39,6 +39,7 @@ class TAzVis;
 class TAzVolumeBar;
 class TImage;
 class TKeyboardControl;
+struct TKeyboardLinks;
 class TEqualizer;
 class TMediaControl;
 class TLibraryScan;
@@ -145,6 +146,7 @@ public:
     bool songlist_gridKeyDown(int key, Qt::KeyboardModifiers shift);
     void Button1Click();
     TKeyboardControl &keyboard() const { return *keyboard_; }
+    TKeyboardLinks keyboardLinks();
     // The equalizer and the spectrum (melodeck_effects.cpp).
     void azVisTimerTimer();
     TEqualizer &equalizer() const { return *equalizer_; }

@@ -1,5 +1,7 @@
 #include "keystate_x11.h"
 
+#include "keynames.h"
+
 // The X headers define macros such as None and Bool; they come last.
 #include <X11/XF86keysym.h>
 #include <X11/Xlib.h>
@@ -11,69 +13,83 @@
 
 namespace {
 
-// Virtual keys with a key symbol of their own. The punctuation keys follow the
-// German layout the key names are taken from; a symbol missing from the
-// current layout leaves its key unused.
+// Virtual keys with a key symbol of their own. A punctuation key takes the
+// code it gives on a US or a German layout (the key names follow the German
+// one); their characters never claim one another's codes.
 struct SymbolKey
 {
     int virtualKey;
-    std::array<unsigned long, 2> symbols; // 0: no second symbol
+    std::array<unsigned long, 3> symbols; // 0: no further symbol
 };
 
 constexpr SymbolKey kSymbolKeys[] = {
-    {8, {XK_BackSpace, 0}},
+    {8, {XK_BackSpace}},
     {9, {XK_Tab, XK_ISO_Left_Tab}},
+    {12, {XK_Clear}},
     {13, {XK_Return, XK_KP_Enter}},
     {16, {XK_Shift_L, XK_Shift_R}},
     {17, {XK_Control_L, XK_Control_R}},
     {18, {XK_Alt_L, XK_Alt_R}},
-    {19, {XK_Pause, 0}},
-    {20, {XK_Caps_Lock, 0}},
-    {27, {XK_Escape, 0}},
-    {32, {XK_space, 0}},
-    {33, {XK_Prior, 0}},
-    {34, {XK_Next, 0}},
-    {35, {XK_End, 0}},
-    {36, {XK_Home, 0}},
-    {37, {XK_Left, 0}},
-    {38, {XK_Up, 0}},
-    {39, {XK_Right, 0}},
-    {40, {XK_Down, 0}},
-    {45, {XK_Insert, 0}},
-    {46, {XK_Delete, 0}},
-    {106, {XK_KP_Multiply, 0}},
-    {107, {XK_KP_Add, 0}},
-    {109, {XK_KP_Subtract, 0}},
+    {19, {XK_Pause}},
+    {20, {XK_Caps_Lock}},
+    {27, {XK_Escape}},
+    {32, {XK_space}},
+    {33, {XK_Prior}},
+    {34, {XK_Next}},
+    {35, {XK_End}},
+    {36, {XK_Home}},
+    {37, {XK_Left}},
+    {38, {XK_Up}},
+    {39, {XK_Right}},
+    {40, {XK_Down}},
+    {44, {XK_Print}},
+    {45, {XK_Insert}},
+    {46, {XK_Delete}},
+    {93, {XK_Menu}},
+    {106, {XK_KP_Multiply}},
+    {107, {XK_KP_Add}},
+    {109, {XK_KP_Subtract}},
     {110, {XK_KP_Decimal, XK_KP_Separator}},
-    {111, {XK_KP_Divide, 0}},
-    {144, {XK_Num_Lock, 0}},
-    {145, {XK_Scroll_Lock, 0}},
-    {160, {XK_Shift_L, 0}},
-    {161, {XK_Shift_R, 0}},
-    {162, {XK_Control_L, 0}},
-    {163, {XK_Control_R, 0}},
-    {164, {XK_Alt_L, 0}},
+    {111, {XK_KP_Divide}},
+    {144, {XK_Num_Lock}},
+    {145, {XK_Scroll_Lock}},
+    {160, {XK_Shift_L}},
+    {161, {XK_Shift_R}},
+    {162, {XK_Control_L}},
+    {163, {XK_Control_R}},
+    {164, {XK_Alt_L}},
     {165, {XK_Alt_R, XK_ISO_Level3_Shift}},
-    {173, {XF86XK_AudioMute, 0}},
-    {174, {XF86XK_AudioLowerVolume, 0}},
-    {175, {XF86XK_AudioRaiseVolume, 0}},
-    {176, {XF86XK_AudioNext, 0}},
-    {177, {XF86XK_AudioPrev, 0}},
-    {178, {XF86XK_AudioStop, 0}},
-    {179, {XF86XK_AudioPlay, 0}},
-    {186, {XK_udiaeresis, 0}},
-    {187, {XK_plus, 0}},
-    {188, {XK_comma, 0}},
-    {189, {XK_minus, 0}},
-    {190, {XK_period, 0}},
-    {191, {XK_numbersign, 0}},
-    {192, {XK_odiaeresis, 0}},
-    {219, {XK_ssharp, 0}},
-    {220, {XK_asciicircum, XK_dead_circumflex}},
-    {221, {XK_acute, XK_dead_acute}},
-    {222, {XK_adiaeresis, 0}},
-    {226, {XK_less, 0}},
+    {173, {XF86XK_AudioMute}},
+    {174, {XF86XK_AudioLowerVolume}},
+    {175, {XF86XK_AudioRaiseVolume}},
+    {176, {XF86XK_AudioNext}},
+    {177, {XF86XK_AudioPrev}},
+    {178, {XF86XK_AudioStop}},
+    {179, {XF86XK_AudioPlay, XF86XK_AudioPause}},
+    {180, {XF86XK_Mail}},
+    {181, {XF86XK_AudioMedia}},
+    {182, {XF86XK_MyComputer}},
+    {183, {XF86XK_Calculator}},
+    {186, {XK_udiaeresis, XK_semicolon}},
+    {187, {XK_plus, XK_equal}},
+    {188, {XK_comma}},
+    {189, {XK_minus}},
+    {190, {XK_period}},
+    {191, {XK_numbersign, XK_slash}},
+    {192, {XK_odiaeresis, XK_grave}},
+    {219, {XK_ssharp, XK_bracketleft}},
+    {220, {XK_asciicircum, XK_dead_circumflex, XK_backslash}},
+    {221, {XK_acute, XK_dead_acute, XK_bracketright}},
+    {222, {XK_adiaeresis, XK_apostrophe}},
+    {226, {XK_less}},
 };
+
+// A punctuation key counts by its unshifted symbol only: "+" is the shifted
+// "=" of a US layout and "/" the shifted "7" of a German one.
+bool punctuationKey(int virtualKey)
+{
+    return (virtualKey >= 186 && virtualKey <= 192) || (virtualKey >= 219 && virtualKey <= 223) || virtualKey == 226;
+}
 
 // Ranges whose virtual keys and key symbols both run in order.
 struct SymbolRange
@@ -92,6 +108,17 @@ constexpr SymbolRange kSymbolRanges[] = {
 
 constexpr int kKeyCodes = 256;
 
+// Whether any code stands for the symbol.
+bool symbolHasCode(unsigned long symbol)
+{
+    const bool inRange = std::any_of(std::begin(kSymbolRanges), std::end(kSymbolRanges), [symbol](const SymbolRange &r) {
+        return symbol >= r.firstSymbol && symbol <= r.firstSymbol + static_cast<unsigned long>(r.lastKey - r.firstKey);
+    });
+    return inRange || std::any_of(std::begin(kSymbolKeys), std::end(kSymbolKeys), [symbol](const SymbolKey &key) {
+               return std::find(key.symbols.begin(), key.symbols.end(), symbol) != key.symbols.end();
+           });
+}
+
 // Xlib's handler for a lost connection is process-wide, and its default ends
 // the program. The connections opened here are let go instead (their exit
 // handler marks them broken); any other connection keeps the handler it had.
@@ -106,6 +133,24 @@ int ioErrorHandler(Display *display)
 }
 
 } // namespace
+
+bool TX11Keyboard::keyGives(int virtualKey, const std::vector<unsigned long> &symbols, int keyCode,
+                            const unsigned long *levels, int levelCount)
+{
+    const auto named = [&symbols](unsigned long symbol) {
+        return std::find(symbols.begin(), symbols.end(), symbol) != symbols.end();
+    };
+    if (levelCount < 1)
+        return false;
+    // Every level counts, so that a digit reached with Shift or the pad's
+    // digit behind its Num Lock still names its key; but punctuation counts
+    // by its unshifted symbol alone.
+    if (punctuationKey(virtualKey) ? named(levels[0]) : std::any_of(levels, levels + levelCount, named))
+        return true;
+    // A symbol without a code here (a character of another layout, or
+    // XF86Tools where F13 is) keeps the code of the key's place.
+    return levels[0] != NoSymbol && !symbolHasCode(levels[0]) && virtualKeyAtX11KeyCode(keyCode) == virtualKey;
+}
 
 std::vector<unsigned long> TX11Keyboard::keySymbols(int virtualKey)
 {
@@ -232,12 +277,9 @@ const std::vector<int> &TX11Keyboard::keyCodes(int virtualKey)
                       : XGetKeyboardMapping(display_, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
     if (!map)
         return codes;
-    // Every level counts: a symbol reached with Shift still names its key.
     for (int code = minCode; code <= maxCode; ++code) {
         const KeySym *levels = map + static_cast<std::ptrdiff_t>(code - minCode) * perCode;
-        if (std::any_of(levels, levels + perCode, [&](KeySym symbol) {
-                return std::find(symbols.begin(), symbols.end(), symbol) != symbols.end();
-            }))
+        if (keyGives(virtualKey, symbols, code, levels, perCode))
             codes.push_back(code);
     }
     XFree(map);

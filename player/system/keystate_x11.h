@@ -38,6 +38,10 @@ public:
     // The X key symbols a virtual key stands for; empty for keys that have
     // none here.
     static std::vector<unsigned long> keySymbols(int virtualKey);
+    // Whether the key at an X key code, with these symbols on its levels
+    // (unshifted first), gives the virtual key whose symbols are given.
+    static bool keyGives(int virtualKey, const std::vector<unsigned long> &symbols, int keyCode,
+                         const unsigned long *levels, int levelCount);
 
 private:
     TX11Keyboard(_XDisplay *display, int xiOpcode);

@@ -3,12 +3,16 @@
 // the tests run key_monitor's tick themselves once the keys have come in.
 
 #include "az_volume_bar.h"
+#include "dialogs.h"
 #include "keyboardcontrol.h"
 #include "mpris_support.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
+#include "tskin_editor_form.h"
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QStandardPaths>
 
 #include <chrono>
@@ -201,6 +205,102 @@ TEST_F(HotKeyTest, AMediaKeyThatIsAlsoAHotKeyActsOncePerPress)
         }
         EXPECT_EQ(window_->currentIndex, row.row);
         EXPECT_EQ(playing(), row.playing);
+    }
+
+    // While the skin editor is open the hot keys rest, and so do requests
+    // for their keys: the user may be pressing one to choose it. Requests
+    // for other keys act, unless a hot-key field has the focus.
+    const TDialogs dialogs = createDialogs(*window_);
+    Tskin_editor_form *editor = dialogs.skin_editor_form;
+    const struct
+    {
+        const char *what;
+        const char *request;
+        bool choosing;
+        bool playing;
+    } inEditor[] = {
+        {"a hot key's request", "PlayPause", false, true},
+        {"another key's request while a key is chosen", "Stop", true, true},
+        {"another key's request", "Stop", false, false},
+    };
+    bool ran = false;
+    QTimer::singleShot(0, editor, [&] {
+        for (const auto &row : inEditor) {
+            SCOPED_TRACE(row.what);
+            if (row.choosing)
+                editor->next->setFocus();
+            else
+                editor->bmppath->setFocus();
+            mpristest::call(*window_, bus, QString::fromLatin1(row.request));
+            EXPECT_EQ(window_->currentIndex, 1);
+            EXPECT_EQ(playing(), row.playing);
+        }
+        ran = true;
+        editor->reject();
+    });
+    window_->Button1Click();
+    EXPECT_TRUE(ran);
+    // Closed, the editor's hot keys act again.
+    window_->button_playpauseClick();
+    ASSERT_TRUE(playing());
+    run({u"key XF86AudioPlay"_s});
+    mpristest::call(*window_, bus, u"PlayPause"_s);
+    EXPECT_TRUE(playing());
+}
+
+// A key chosen in the skin editor's field is the key the hot keys then
+// watch, on a US, a German and a French layout, the number pad and the keys
+// beyond the usual ones included. Each row chooses the key for volume up
+// with a real press and release, then lets key_monitor tick on that press.
+TEST_F(HotKeyTest, AKeyChosenInTheSkinEditorIsTheKeyThatActs)
+{
+    if (QStandardPaths::findExecutable(u"setxkbmap"_s).isEmpty())
+        GTEST_SKIP() << "setxkbmap is not installed";
+    const TDialogs dialogs = createDialogs(*window_);
+    Tskin_editor_form *editor = dialogs.skin_editor_form;
+    editor->show();
+    editor->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(editor));
+    editor->volup->setFocus();
+    const struct
+    {
+        const char *layout;
+        const char *key; // a key symbol, or a key code where the layout has
+                         // the symbol on a second key
+        int code;
+        const char16_t *shown;
+    } rows[] = {
+        {"us", "equal", 187, u"+"},
+        {"us", "bracketleft", 219, u"\u00DF"},
+        {"us", "grave", 192, u"\u00F6"},
+        {"us", "191", 124, u"UNKNOWN_KEY (124)"}, // F13, whose symbol is XF86Tools
+        {"us", "Print", 44, u"UNKNOWN_KEY (44)"},
+        {"us", "Menu", 93, u"UNKNOWN_KEY (93)"},
+        {"us", "Scroll_Lock", 145, u"UNKNOWN_KEY (145)"},
+        {"us", "XF86AudioPrev", 177, u"UNKNOWN_KEY (177)"},
+        {"us", "KP_Add", 107, u"UNKNOWN_KEY (107)"},
+        {"us", "KP_End", 97, u"UNKNOWN_KEY (97)"}, // Num Lock off: the pad's 1
+        {"de", "49", 220, u"^"}, // the dead key left of 1, by its key code
+        {"de", "dead_acute", 221, u"\u00B4"},
+        {"de", "udiaeresis", 186, u"\u00FC"},
+        {"de", "numbersign", 191, u"#"},
+        {"fr", "ugrave", 222, u"\u00E4"}, // no code of its own: the US key's
+    };
+    QString layout;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.key);
+        if (layout != QLatin1StringView(row.layout)) {
+            layout = QLatin1StringView(row.layout);
+            ASSERT_EQ(QProcess::execute(u"setxkbmap"_s, {layout}), 0);
+        }
+        window_->setVolume(50);
+        window_->volumeBar()->setPosition(50);
+        run({u"key "_s + QLatin1StringView(row.key)});
+        const QString shown = QString::fromUtf16(row.shown);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editor->volup->text() == shown; })) << qPrintable(editor->volup->text());
+        EXPECT_EQ(window_->hotKeys()[HotKey::VolumeUp], row.code);
+        window_->key_monitorTimer();
+        EXPECT_EQ(window_->volumeBar()->position(), 60);
     }
 }
 

@@ -187,6 +187,9 @@ TEST_F(SkinEditorWindowTest, HotKeyFieldsNameTheReleasedKeyUnlessAModifierOrButt
         {"F5", HotKey::Next, Qt::Key_F5, 0, {}, {}, u"F5", 116},
         {"ctrl alone", HotKey::VolumeUp, Qt::Key_Control, 0, Qt::ControlModifier, {}, u"strg", 17},
         {"ctrl held", HotKey::Previous, Qt::Key_A, 0, Qt::ControlModifier, {}, u"", -1},
+        {"= of a US layout", HotKey::Previous, Qt::Key_Equal, 0, {}, {}, u"+", 187},
+        {"the pad's +", HotKey::VolumeDown, Qt::Key_Plus, 0, Qt::KeypadModifier, {}, u"UNKNOWN_KEY (107)", 107},
+        {"a media key", HotKey::Next, Qt::Key_MediaNext, 0, {}, {}, u"UNKNOWN_KEY (176)", 176},
         {"unknown code", HotKey::PlayPause, Qt::Key_unknown, 255, {}, {}, u"UNKNOWN_KEY (255)", 255},
         {"mouse button held", HotKey::Stop, Qt::Key_unknown, 70, {}, Qt::LeftButton, u"", -1},
     };
