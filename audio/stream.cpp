@@ -74,7 +74,8 @@ Stream::~Stream()
     wake_.notify_all();
     if (worker_.joinable())
         worker_.join();
-    swr_free(&resampler_);
+    if (resampler_)
+        swr_free(&resampler_);
 }
 
 void Stream::abort()

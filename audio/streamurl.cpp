@@ -3,6 +3,7 @@
 
 #include "stream.h"
 
+#include "medialibraries.h"
 #include "netinput.h"
 #include "streamshared.h"
 
@@ -25,6 +26,9 @@ constexpr std::size_t kMaxTagBytes = 16 * 1024;
 std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate,
                                         std::shared_ptr<const std::atomic<bool>> cancel, int timeoutMs)
 {
+    // Without FFmpeg nothing of a stream can be built, nor torn down again.
+    if (!mediaLibrariesLoaded())
+        return nullptr;
     std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kUrlBufferSeconds, outputRate)));
     stream->cancel_ = std::move(cancel);
     stream->net_ = NetInput::open(url, followPlaylists, stream->abort_, stream->cancel_.get(), timeoutMs);

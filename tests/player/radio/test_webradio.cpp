@@ -290,3 +290,26 @@ TEST_F(WebRadioTest, ClosingDuringARefreshAbandonsItAtOnce)
 }
 
 } // namespace
+
+TEST_F(WebRadioTest, WithoutTheDecodingLibrariesEveryStationPathFailsWithItsMessage)
+{
+    serve("/full", kLoopFm, title("Song One"));
+    storeStations({{url("/full"), u"old"_s}});
+    const radiotest::TempDir noLibraries;
+    qputenv("MELODECK_FFMPEG_DIR", QByteArray::fromStdString(noLibraries.path()));
+    start();
+
+    // The refresh fails silently: the row gets the texts of an unreachable station.
+    showPage(Page::Radiolist);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !refreshRunning(); }));
+    expectRows(window_->radiolist, {{QString(), url("/full"), QString(), QString(), u" ( kBit)"_s}});
+    EXPECT_TRUE(messages().isEmpty());
+
+    EXPECT_FALSE(addThroughDialog(url("/full")));
+    addRow(window_->playlist, QString(), QString(), url("/full"));
+    window_->playSong(0, true);
+    EXPECT_EQ(messages(), (QStringList{u"message Melodeck: Could not connect the the url."_s,
+                                       u"message Melodeck: Error: Cannot open the webradio."_s}));
+    EXPECT_EQ(window_->currentStream, 0u);
+    EXPECT_EQ(requestsOf("/full"), 0);
+}
