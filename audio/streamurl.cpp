@@ -8,6 +8,7 @@
 #include "streamshared.h"
 
 #include <chrono>
+#include <string_view>
 #include <thread>
 
 namespace audio {
@@ -20,6 +21,21 @@ namespace {
 constexpr double kUrlBufferSeconds = 1.5;
 constexpr auto kUrlPrebufferTimeout = std::chrono::seconds(10);
 constexpr std::size_t kMaxTagBytes = 16 * 1024;
+constexpr std::string_view kTitleStart = "StreamTitle='";
+constexpr std::string_view kTitleEnd = "';";
+
+// Whether a metadata block names a title. A server's first block after a
+// connect may hold an empty one although the station has a title; the next
+// block then brings it.
+bool carriesTitle(std::string_view meta)
+{
+    if (meta.empty())
+        return false;
+    const std::size_t start = meta.find(kTitleStart);
+    if (start == std::string_view::npos)
+        return true;  // metadata of another shape is news all the same
+    return meta.substr(start + kTitleStart.size(), kTitleEnd.size()) != kTitleEnd;
+}
 
 }  // namespace
 
@@ -53,11 +69,12 @@ bool Stream::waitForPrebuffer()
 {
     // An ICY station usually sends its first title within the first second:
     // wait for it while the buffer has room, so that a caller reading the
-    // title right after opening finds one.
+    // title right after opening finds one. A stream without ICY headers
+    // sends no titles and waits for none (the closing NUL alone is no header).
     bool wantTitle = false;
     {
         std::lock_guard lock(tagsMutex_);
-        wantTitle = !icyTags_.empty();
+        wantTitle = icyTags_.find_first_not_of('\0') != std::string::npos;
     }
     const auto deadline = std::chrono::steady_clock::now() + kUrlPrebufferTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -66,7 +83,7 @@ bool Stream::waitForPrebuffer()
         const std::size_t buffered = ring_->availableFrames();
         if (buffered >= ringFrames_ / 2) {
             std::lock_guard lock(tagsMutex_);
-            if (!wantTitle || !meta_.empty() || ring_->freeFrames() < kScratchFrames)
+            if (!wantTitle || carriesTitle(meta_) || ring_->freeFrames() < kScratchFrames)
                 return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
