@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <thread>
 
 extern char **environ;
@@ -223,7 +224,30 @@ bool IcecastServer::waitForStatus(const std::string &needle)
     return false;
 }
 
-std::string IcecastServer::get(const std::string &target, bool admin) const
+std::string IcecastServer::titleForNewListener(const std::string &mount) const
+{
+    constexpr std::size_t kBurstBytes = 96 * 1024;
+    const std::string answer = get(mount, false, kBurstBytes, true);
+    const std::size_t head = answer.find("\r\n\r\n");
+    const std::size_t at = answer.find("icy-metaint:");
+    if (head == std::string::npos || at == std::string::npos)
+        return {};
+    const std::size_t metaint = std::stoul(answer.substr(at + 12));
+    constexpr std::string_view start = "StreamTitle='";
+    for (std::size_t block = head + 4 + metaint; metaint > 0 && block < answer.size();) {
+        const std::size_t length = static_cast<unsigned char>(answer[block]) * 16u;
+        const std::string text = answer.substr(block + 1, length);
+        if (const std::size_t from = text.find(start); from != std::string::npos) {
+            const std::string title = text.substr(from + start.size(), text.find("';", from) - from - start.size());
+            if (!title.empty())
+                return title;
+        }
+        block += 1 + length + metaint;
+    }
+    return {};
+}
+
+std::string IcecastServer::get(const std::string &target, bool admin, std::size_t limit, bool icy) const
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
@@ -237,6 +261,8 @@ std::string IcecastServer::get(const std::string &target, bool admin) const
         std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
         if (admin)
             request += std::string("Authorization: Basic ") + kAdminAuth + "\r\n";
+        if (icy)
+            request += "Icy-MetaData: 1\r\n";
         request += "\r\n";
         if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
             char buffer[4096];
@@ -246,6 +272,8 @@ std::string IcecastServer::get(const std::string &target, bool admin) const
                 if (got <= 0)
                     break;
                 answer.append(buffer, static_cast<std::size_t>(got));
+                if (limit && answer.size() >= limit)
+                    break;
             }
         }
     }

@@ -38,11 +38,15 @@ public:
     bool addFeed(const Feed &feed);
     // Sets the mount's stream title, as a station's playout software does.
     bool setTitle(const std::string &mount, const std::string &title);
+    // The first non-empty title a listener connecting now reads within the
+    // server's burst; empty when none. A title set moments ago lies at the
+    // burst's far end: a test waits until this names it.
+    std::string titleForNewListener(const std::string &mount) const;
     std::string url(const std::string &mount) const;
     std::uint16_t port() const { return port_; }
 
 private:
-    std::string get(const std::string &target, bool admin) const;
+    std::string get(const std::string &target, bool admin, std::size_t limit = 0, bool icy = false) const;
     bool waitForStatus(const std::string &needle);
 
     TempDir dir_;
