@@ -43,6 +43,8 @@ constexpr std::size_t kMaxHeaderTagBytes = 8 * 1024;
 constexpr std::size_t kMaxMetaBytes = 4 * 1024;
 constexpr int kIoBufferSize = 32 * 1024;
 
+constexpr const char *kStationProbeBytes = "16384";
+constexpr const char *kStationAnalyzeUs = "500000";
 constexpr const char *kOptMimeType = "mime_type";
 // A live station's burst starts in the middle of a frame, so a probe of its
 // bytes scores low and reads on, at the station's own pace, for seconds: the
@@ -400,6 +402,11 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     format->opaque = input.get();
     AVDictionary *formatOptions = nullptr;
     av_dict_set(&formatOptions, "protocol_whitelist", kProtocolWhitelist, 0);
+    // A station's bytes come at its own pace: looking for the stream's
+    // parameters in the usual five seconds of it would hold the start that
+    // long. A few frames tell them.
+    av_dict_set(&formatOptions, "probesize", kStationProbeBytes, 0);
+    av_dict_set(&formatOptions, "analyzeduration", kStationAnalyzeUs, 0);
     rc = avformat_open_input(&format, url.c_str(), declaredDemuxer(contentType), &formatOptions);
     av_dict_free(&formatOptions);
     if (rc < 0) {  // avformat_open_input frees the context on failure

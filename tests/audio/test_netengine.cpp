@@ -163,7 +163,7 @@ TEST_F(NetEngineTest, AnEmptyFirstTitleIsReadOnToTheNextBlock)
 {
     const struct {
         const char *path;
-        std::string later;  // metadata of block 16 on, after fifteen empty blocks
+        std::string later;  // metadata of block 19 on, after eighteen empty blocks
         std::string expected;
     } cases[] = {
         {"/titled", "StreamTitle='Real Song';StreamUrl='';", "StreamTitle='Real Song';StreamUrl='';"},
@@ -172,12 +172,12 @@ TEST_F(NetEngineTest, AnEmptyFirstTitleIsReadOnToTheNextBlock)
     for (const auto &c : cases) {
         radiotest::IcyStream s = station();
         s.meta = [later = c.later](std::size_t block) {
-            return block == 0 ? std::string("StreamTitle='';") : block < 16 ? std::string() : later;
+            return block == 0 ? std::string("StreamTitle='';") : block < 19 ? std::string() : later;
         };
-        // The burst holds more than half the buffer; block 16 comes a second
-        // later, while the buffer still has room.
+        // The burst holds more than half the buffer; block 19 comes half a
+        // second later, while the buffer still has room.
         s.metaint = 1000;
-        s.burstBytes = 13000;
+        s.burstBytes = 18000;
         s.paceBytesPerSecond = 4000;
         server_.route(c.path, radiotest::icyStreamHandler(s));
         const audio::Handle h = openUrl(c.path);
