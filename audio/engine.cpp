@@ -211,6 +211,21 @@ Handle Engine::streamCreateUrl(const std::string &url, std::uint64_t offset, std
     return impl_->addStream(Stream::openUrl(url, follow, handle, rate, std::move(cancel), timeoutMs));
 }
 
+UrlProbe Engine::urlProbe() const
+{
+    constexpr int kProbeRate = 44100;  // nothing is played
+    std::lock_guard lock(impl_->mutex);
+    return [open = impl_->output != nullptr, follow = impl_->followPlaylists, timeoutMs = impl_->netTimeoutMs](
+               const std::string &url, std::shared_ptr<const std::atomic<bool>> cancel) -> std::optional<UrlTags> {
+        if (!open)
+            return std::nullopt;  // as streamCreateUrl before init
+        const auto stream = Stream::openUrl(url, follow, 0, kProbeRate, std::move(cancel), timeoutMs);
+        if (!stream)
+            return std::nullopt;
+        return UrlTags{stream->tags(TagType::Meta), stream->tags(TagType::Http), stream->tags(TagType::Icy)};
+    };
+}
+
 bool Engine::streamFree(Handle stream)
 {
     // The last reference usually dies here, which joins the decoder thread.

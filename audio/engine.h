@@ -38,6 +38,15 @@ using SyncProc = std::function<void(Handle sync, Handle channel)>;
 
 class EngineImpl;
 
+// A station's tag texts as a probe read them.
+struct UrlTags {
+    std::optional<std::string> meta, http, icy;
+};
+// Opens a URL as streamCreateUrl does, reads its tags and lets go again; null
+// when it could not be opened. `cancel` works as there.
+using UrlProbe = std::function<std::optional<UrlTags>(const std::string &url,
+                                                      std::shared_ptr<const std::atomic<bool>> cancel)>;
+
 // The player's only door to sound output. Byte positions of a stream always
 // count 16-bit signed interleaved samples at the stream's own sample rate and
 // channel count, so byte/second conversions are exact.
@@ -66,6 +75,10 @@ public:
     Handle streamCreateUrl(const std::string &url, std::uint64_t offset, std::uint32_t flags,
                            std::shared_ptr<const std::atomic<bool>> cancel = {});
     bool streamFree(Handle stream);
+    // A probe with this engine's settings of now that needs nothing of the
+    // engine: a thread that may outlive it (one stuck in a name lookup) can
+    // keep and call it.
+    UrlProbe urlProbe() const;
 
     bool channelPlay(Handle channel, bool restart);
     bool channelStop(Handle channel);

@@ -85,6 +85,7 @@ MELODECK_FORWARD(void, avcodec_flush_buffers, (AVCodecContext * avctx), (avctx))
 
 // libavformat
 MELODECK_FORWARD(AVFormatContext *, avformat_alloc_context, (void), ())
+MELODECK_FORWARD(const AVInputFormat *, av_find_input_format, (const char *short_name), (short_name))
 MELODECK_FORWARD(int, avformat_open_input,
                  (AVFormatContext * *ps, const char *url, const AVInputFormat *fmt, AVDictionary **options),
                  (ps, url, fmt, options))

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace audio {
@@ -16,6 +17,7 @@ namespace {
 // own dependencies come with it.
 constexpr std::array kLibraryNames{MELODECK_AVUTIL_SONAME, MELODECK_SWRESAMPLE_SONAME, MELODECK_AVCODEC_SONAME,
                                    MELODECK_AVFORMAT_SONAME};
+constexpr char kFolderVariable[] = "MELODECK_FFMPEG_DIR";
 
 class Libraries {
 public:
@@ -58,10 +60,15 @@ private:
     void open()
     {
         usable_ = true;
+        // $MELODECK_FFMPEG_DIR names a folder with another build of FFmpeg;
+        // otherwise the loader's search path finds the system's.
+        const char *folder = std::getenv(kFolderVariable);
         for (std::size_t i = 0; i < kLibraryNames.size(); ++i) {
-            handles_[i] = dlopen(kLibraryNames[i], RTLD_NOW | RTLD_LOCAL);
+            const std::string name =
+                folder && *folder ? std::string(folder) + '/' + kLibraryNames[i] : std::string(kLibraryNames[i]);
+            handles_[i] = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handles_[i]) {
-                std::fprintf(stderr, "Melodeck: cannot open %s: %s\n", kLibraryNames[i], dlerror());
+                std::fprintf(stderr, "Melodeck: cannot open %s: %s\n", name.c_str(), dlerror());
                 usable_ = false;
             }
         }

@@ -12,6 +12,9 @@ namespace audio {
 // song need not wait for them. Returns at once; later calls do nothing.
 void preloadMediaLibraries();
 
+// $MELODECK_FFMPEG_DIR, when set, is the folder the libraries are opened
+// from instead of the loader's search path.
+
 // Opens the libraries on this thread unless that has been done (or is being
 // done, then it waits). False when they cannot be opened: nothing decodes.
 bool mediaLibrariesLoaded();

@@ -12,9 +12,12 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace audio {
@@ -40,7 +43,22 @@ constexpr std::size_t kMaxHeaderTagBytes = 8 * 1024;
 constexpr std::size_t kMaxMetaBytes = 4 * 1024;
 constexpr int kIoBufferSize = 32 * 1024;
 
+constexpr const char *kStationProbeBytes = "16384";
+constexpr const char *kStationAnalyzeUs = "500000";
 constexpr const char *kOptMimeType = "mime_type";
+// A live station's burst starts in the middle of a frame, so a probe of its
+// bytes scores low and reads on, at the station's own pace, for seconds: the
+// content type it declares names the demuxer at once.
+struct DeclaredFormat {
+    std::string_view contentType;
+    const char *demuxer;
+};
+constexpr std::array kDeclaredFormats{
+    DeclaredFormat{"audio/mpeg", "mp3"},       DeclaredFormat{"audio/mp3", "mp3"},
+    DeclaredFormat{"audio/aac", "aac"},        DeclaredFormat{"audio/aacp", "aac"},
+    DeclaredFormat{"audio/x-aac", "aac"},      DeclaredFormat{"audio/ogg", "ogg"},
+    DeclaredFormat{"application/ogg", "ogg"},  DeclaredFormat{"audio/flac", "flac"},
+};
 constexpr const char *kOptIcyHeaders = "icy_metadata_headers";
 constexpr const char *kOptIcyPacket = "icy_metadata_packet";
 constexpr const char *kContentTypeHeader = "Content-Type: ";
@@ -253,6 +271,23 @@ bool NetInput::AbortFlags::raised() const
     return until != 0 && steadyNs() > until;
 }
 
+namespace {
+
+const AVInputFormat *declaredDemuxer(const std::string &contentType)
+{
+    // "audio/mpeg; charset=..." and any letter case name the same type.
+    std::string type = contentType.substr(0, contentType.find(';'));
+    while (!type.empty() && type.back() == ' ')
+        type.pop_back();
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const auto &declared : kDeclaredFormats)
+        if (declared.contentType == type)
+            return av_find_input_format(declared.demuxer);
+    return nullptr;  // anything else is probed
+}
+
+}  // namespace
+
 int NetInput::interruptCallback(void *opaque)
 {
     return static_cast<const AbortFlags *>(opaque)->raised() ? 1 : 0;
@@ -367,7 +402,12 @@ std::unique_ptr<NetInput> NetInput::openDirect(const std::string &url, bool foll
     format->opaque = input.get();
     AVDictionary *formatOptions = nullptr;
     av_dict_set(&formatOptions, "protocol_whitelist", kProtocolWhitelist, 0);
-    rc = avformat_open_input(&format, url.c_str(), nullptr, &formatOptions);
+    // A station's bytes come at its own pace: looking for the stream's
+    // parameters in the usual five seconds of it would hold the start that
+    // long. A few frames tell them.
+    av_dict_set(&formatOptions, "probesize", kStationProbeBytes, 0);
+    av_dict_set(&formatOptions, "analyzeduration", kStationAnalyzeUs, 0);
+    rc = avformat_open_input(&format, url.c_str(), declaredDemuxer(contentType), &formatOptions);
     av_dict_free(&formatOptions);
     if (rc < 0) {  // avformat_open_input frees the context on failure
         warn(kMsgStreamUnreadable, url, rc);

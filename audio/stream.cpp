@@ -1,6 +1,6 @@
 #include "stream.h"
 
-#include "netinput.h"
+#include "streamshared.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -15,28 +15,20 @@ extern "C" {
 
 namespace audio {
 
+using namespace streamshared;
+
 namespace {
 
 // Small enough that a new equalizer setting is heard within a fifth of a
 // second, large enough to ride out a slow disk.
 constexpr double kFileBufferSeconds = 0.18;
-// Radio needs more slack against network jitter.
-constexpr double kUrlBufferSeconds = 1.5;
-constexpr auto kUrlPrebufferTimeout = std::chrono::seconds(10);
 constexpr auto kIdleWait = std::chrono::milliseconds(20);
 constexpr auto kFullWait = std::chrono::milliseconds(3);
-constexpr std::size_t kScratchFrames = 4096;
-constexpr std::size_t kMaxTagBytes = 16 * 1024;
 
 std::int64_t nowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-std::size_t framesFor(double seconds, int rate)
-{
-    return static_cast<std::size_t>(seconds * rate);
 }
 
 }  // namespace
@@ -56,29 +48,6 @@ std::unique_ptr<Stream> Stream::openFile(const std::string &path, MediaSource::K
         return nullptr;
     std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kFileBufferSeconds, outputRate)));
     if (!stream->setUp(std::move(source)))
-        return nullptr;
-    return stream;
-}
-
-std::unique_ptr<Stream> Stream::openUrl(const std::string &url, bool followPlaylists, Handle handle, int outputRate,
-                                        std::shared_ptr<const std::atomic<bool>> cancel, int timeoutMs)
-{
-    std::unique_ptr<Stream> stream(new Stream(handle, outputRate, framesFor(kUrlBufferSeconds, outputRate)));
-    stream->cancel_ = std::move(cancel);
-    stream->net_ = NetInput::open(url, followPlaylists, stream->abort_, stream->cancel_.get(), timeoutMs);
-    if (!stream->net_)
-        return nullptr;
-    {
-        std::lock_guard lock(stream->tagsMutex_);
-        stream->httpTags_ = stream->net_->httpTags().substr(0, kMaxTagBytes);
-        stream->icyTags_ = stream->net_->icyTags().substr(0, kMaxTagBytes);
-    }
-    Stream *raw = stream.get();
-    auto source = MediaSource::openExternal(stream->net_->format(), [raw] { raw->pollMeta(); });
-    if (!source || !stream->setUp(std::move(source)) || !stream->waitForPrebuffer())
-        return nullptr;
-    // An interrupted read ends the prebuffering early, with data or not.
-    if (stream->cancel_ && stream->cancel_->load())
         return nullptr;
     return stream;
 }
@@ -105,38 +74,14 @@ Stream::~Stream()
     wake_.notify_all();
     if (worker_.joinable())
         worker_.join();
-    swr_free(&resampler_);
+    if (resampler_)
+        swr_free(&resampler_);
 }
 
 void Stream::abort()
 {
     abort_.store(true);
     wake_.notify_all();
-}
-
-bool Stream::waitForPrebuffer()
-{
-    // An ICY station usually sends its first title within the first second:
-    // wait for it while the buffer has room, so that a caller reading the
-    // title right after opening finds one.
-    bool wantTitle = false;
-    {
-        std::lock_guard lock(tagsMutex_);
-        wantTitle = !icyTags_.empty();
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kUrlPrebufferTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (failed_.load() || ended_.load())
-            return ring_->availableFrames() > 0;
-        const std::size_t buffered = ring_->availableFrames();
-        if (buffered >= ringFrames_ / 2) {
-            std::lock_guard lock(tagsMutex_);
-            if (!wantTitle || !meta_.empty() || ring_->freeFrames() < kScratchFrames)
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return ring_->availableFrames() > 0;
 }
 
 // --- transport -------------------------------------------------------------
@@ -387,15 +332,6 @@ void Stream::applySeek()
         seekPending_.store(false);
 }
 
-void Stream::applyFx(std::vector<float> &block)
-{
-    std::lock_guard lock(fxMutex_);
-    const std::size_t frames = block.size() / static_cast<std::size_t>(channels());
-    for (auto &slot : fx_)
-        slot.band.process(block.data(), frames);
-    std::erase_if(fx_, [](const FxSlot &slot) { return slot.removed && slot.band.fadedOut(); });
-}
-
 void Stream::resetResampler()
 {
     swr_free(&resampler_);
@@ -431,59 +367,6 @@ bool Stream::resample(const std::vector<float> &in, std::vector<float> &out, boo
     return true;
 }
 
-// --- effects, syncs and tags -----------------------------------------------
-
-void Stream::addFx(Handle fx, int priority)
-{
-    std::lock_guard lock(fxMutex_);
-    // Higher priority runs first; equal priorities keep their order.
-    auto at = std::find_if(fx_.begin(), fx_.end(), [priority](const FxSlot &s) { return s.priority < priority; });
-    fx_.insert(at, FxSlot{fx, priority, PeakingBand(sampleRate(), channels(), ParamEq{}), false});
-}
-
-bool Stream::removeFx(Handle fx)
-{
-    std::lock_guard lock(fxMutex_);
-    for (auto &slot : fx_) {
-        if (slot.handle == fx && !slot.removed) {
-            slot.removed = true;
-            slot.band.fadeOut();
-            return true;
-        }
-    }
-    return false;
-}
-
-bool Stream::fxParams(Handle fx, ParamEq &params) const
-{
-    std::lock_guard lock(fxMutex_);
-    for (const auto &slot : fx_) {
-        if (slot.handle == fx && !slot.removed) {
-            params = slot.band.params();
-            return true;
-        }
-    }
-    return false;
-}
-
-bool Stream::setFxParams(Handle fx, const ParamEq &params)
-{
-    std::lock_guard lock(fxMutex_);
-    for (auto &slot : fx_) {
-        if (slot.handle == fx && !slot.removed) {
-            slot.band.setParams(params);
-            return true;
-        }
-    }
-    return false;
-}
-
-void Stream::addMetaSync(Handle sync, SyncProc proc)
-{
-    std::lock_guard lock(tagsMutex_);
-    syncs_.emplace_back(sync, std::move(proc));
-}
-
 void Stream::addEndSync(Handle sync, SyncProc proc)
 {
     std::lock_guard lock(tagsMutex_);
@@ -497,36 +380,6 @@ void Stream::reportEnd()
     {
         std::lock_guard lock(tagsMutex_);
         syncs = endSyncs_;
-    }
-    for (const auto &[sync, proc] : syncs)
-        if (proc)
-            proc(sync, handle_);
-}
-
-std::optional<std::string> Stream::tags(TagType type) const
-{
-    std::lock_guard lock(tagsMutex_);
-    const std::string *text = nullptr;
-    switch (type) {
-    case TagType::Http: text = &httpTags_; break;
-    case TagType::Icy: text = &icyTags_; break;
-    case TagType::Meta: text = &meta_; break;
-    }
-    if (!text || text->empty())
-        return std::nullopt;
-    return *text;
-}
-
-void Stream::pollMeta()
-{
-    std::string text;
-    if (!net_ || !net_->pollMeta(text))
-        return;
-    std::vector<std::pair<Handle, SyncProc>> syncs;
-    {
-        std::lock_guard lock(tagsMutex_);
-        meta_ = text.substr(0, kMaxTagBytes);
-        syncs = syncs_;
     }
     for (const auto &[sync, proc] : syncs)
         if (proc)

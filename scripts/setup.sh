@@ -13,6 +13,7 @@ packages=(
   fonts-liberation
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg zstd gzip zlib1g-dev libzstd-dev
+  icecast2
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-xkb-utils imagemagick dbus dbus-daemon
   shared-mime-info desktop-file-utils appstream dpkg-dev file

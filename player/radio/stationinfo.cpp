@@ -83,11 +83,11 @@ QString readStreamTitle(const audio::Engine &engine, audio::Handle stream)
     return meta ? streamTitleFromMeta(*meta) : QString();
 }
 
-void readStationHeaders(const audio::Engine &engine, audio::Handle stream, TStreamInfo &info)
+namespace {
+void headersFromTags(const std::optional<std::string> &http, const std::optional<std::string> &icy,
+                     TStreamInfo &info)
 {
-    auto tags = engine.channelGetTags(stream, audio::TagType::Http);
-    if (!tags)
-        tags = engine.channelGetTags(stream, audio::TagType::Icy);
+    const auto &tags = http ? http : icy;
     if (!tags) {
         info.stationName.clear();
         info.stationUrl.clear();
@@ -95,6 +95,13 @@ void readStationHeaders(const audio::Engine &engine, audio::Handle stream, TStre
         return;
     }
     stationHeadersFromTags(*tags, info);
+}
+} // namespace
+
+void readStationHeaders(const audio::Engine &engine, audio::Handle stream, TStreamInfo &info)
+{
+    headersFromTags(engine.channelGetTags(stream, audio::TagType::Http),
+                    engine.channelGetTags(stream, audio::TagType::Icy), info);
 }
 
 bool probeStation(audio::Engine &engine, const QString &url, TStreamInfo &info,
@@ -108,6 +115,18 @@ bool probeStation(audio::Engine &engine, const QString &url, TStreamInfo &info,
     info.streamTitle = readStreamTitle(engine, stream);
     readStationHeaders(engine, stream, info);
     engine.streamFree(stream);
+    return true;
+}
+
+bool probeStation(const audio::UrlProbe &probe, const QString &url, TStreamInfo &info,
+                  std::shared_ptr<const std::atomic<bool>> cancel)
+{
+    info = TStreamInfo{};
+    const auto tags = probe(stationAddress(url), std::move(cancel));
+    if (!tags)
+        return false;
+    info.streamTitle = tags->meta ? streamTitleFromMeta(*tags->meta) : QString();
+    headersFromTags(tags->http, tags->icy, info);
     return true;
 }
 

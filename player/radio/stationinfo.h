@@ -54,5 +54,9 @@ void readStationHeaders(const audio::Engine &engine, audio::Handle stream, TStre
 bool probeStation(audio::Engine &engine, const QString &url, TStreamInfo &info,
                   std::shared_ptr<const std::atomic<bool>> cancel = {});
 
+// The same through a probe that needs no engine (see audio::Engine::urlProbe).
+bool probeStation(const audio::UrlProbe &probe, const QString &url, TStreamInfo &info,
+                  std::shared_ptr<const std::atomic<bool>> cancel = {});
+
 // The URL as the audio library takes it.
 std::string stationAddress(const QString &url);

@@ -1,49 +1,55 @@
 #include "stationprober.h"
 
 TStationProber::TStationProber(QObject *receiver, Probe probe, Result result)
-    : receiver_(receiver), probe_(std::move(probe)), result_(std::move(result)), thread_([this] { run(); })
 {
+    shared_->receiver = receiver;
+    std::thread worker([shared = shared_, probe = std::move(probe), result = std::move(result)] {
+        run(shared, probe, result);
+    });
+    threadId_ = worker.get_id();
+    worker.detach();
 }
 
 TStationProber::~TStationProber()
 {
     {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
+        std::lock_guard lock(shared_->mutex);
+        shared_->stop = true;
+        shared_->receiver = nullptr;
     }
-    cancel_->store(true);
-    wake_.notify_all();
-    thread_.join();
+    shared_->cancel->store(true);
+    shared_->wake.notify_all();
 }
 
 void TStationProber::probe(const QString &url)
 {
     {
-        std::lock_guard lock(mutex_);
-        pending_ = url;
+        std::lock_guard lock(shared_->mutex);
+        shared_->pending = url;
     }
-    wake_.notify_all();
+    shared_->wake.notify_all();
 }
 
-void TStationProber::run()
+void TStationProber::run(const std::shared_ptr<Shared> &shared, const Probe &probe, const Result &result)
 {
     for (;;) {
         QString url;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stop_ || pending_.has_value(); });
-            if (stop_)
+            std::unique_lock lock(shared->mutex);
+            shared->wake.wait(lock, [&shared] { return shared->stop || shared->pending.has_value(); });
+            if (shared->stop)
                 return;
-            url = *pending_;
-            pending_.reset();
+            url = *shared->pending;
+            shared->pending.reset();
         }
         TStreamInfo info;
-        probe_(url, info, cancel_);
-        if (cancel_->load())
+        probe(url, info, shared->cancel);
+        // Posted under the lock: the receiver cannot go between the look
+        // and the post, and a receiver that goes later drops the call.
+        std::lock_guard lock(shared->mutex);
+        if (shared->stop || !shared->receiver)
             return;
-        // The receiver exists while this thread runs (it outlives the prober,
-        // whose destruction joins the thread).
         QMetaObject::invokeMethod(
-            receiver_, [result = result_, url, info] { result(url, info); }, Qt::QueuedConnection);
+            shared->receiver, [result, url, info] { result(url, info); }, Qt::QueuedConnection);
     }
 }

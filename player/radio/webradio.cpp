@@ -121,10 +121,12 @@ void TWebRadio::refreshRadioList()
     const std::uint64_t refresh = ++refreshCount_;
     prober_ = std::make_unique<TStationProber>(
         this,
-        [engine = &s_.engine](const QString &url, TStreamInfo &info,
-                              std::shared_ptr<const std::atomic<bool>> cancel) {
+        // The worker may outlive the window (a probe stuck in a name lookup
+        // is abandoned at close): it gets a probe that needs no engine.
+        [probe = s_.engine.urlProbe()](const QString &url, TStreamInfo &info,
+                                       std::shared_ptr<const std::atomic<bool>> cancel) {
             // A station that cannot be reached gets empty texts.
-            probeStation(*engine, url, info, std::move(cancel));
+            probeStation(probe, url, info, std::move(cancel));
         },
         [this, refresh](const QString &url, const TStreamInfo &info) { stationProbed(refresh, url, info); });
     refreshThreadId_ = prober_->threadId();

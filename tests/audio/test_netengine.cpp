@@ -153,3 +153,38 @@ TEST_F(NetEngineTest, DeadStationGivesUp)
 }
 
 } // namespace
+
+namespace {
+
+// A station whose first metadata block holds an empty title, as a server
+// sends it right after a connect, and whose real title (if any) comes some
+// blocks later at the station's pace: the title read at open is that one.
+TEST_F(NetEngineTest, AnEmptyFirstTitleIsReadOnToTheNextBlock)
+{
+    const struct {
+        const char *path;
+        std::string later;  // metadata of block 19 on, after eighteen empty blocks
+        std::string expected;
+    } cases[] = {
+        {"/titled", "StreamTitle='Real Song';StreamUrl='';", "StreamTitle='Real Song';StreamUrl='';"},
+        {"/untitled", "", "StreamTitle='';"},
+    };
+    for (const auto &c : cases) {
+        radiotest::IcyStream s = station();
+        s.meta = [later = c.later](std::size_t block) {
+            return block == 0 ? std::string("StreamTitle='';") : block < 19 ? std::string() : later;
+        };
+        // The burst holds more than half the buffer; block 19 comes half a
+        // second later, while the buffer still has room.
+        s.metaint = 1000;
+        s.burstBytes = 18000;
+        s.paceBytesPerSecond = 4000;
+        server_.route(c.path, radiotest::icyStreamHandler(s));
+        const audio::Handle h = openUrl(c.path);
+        ASSERT_NE(h, 0u) << c.path;
+        EXPECT_EQ(engine_.channelGetTags(h, audio::TagType::Meta).value_or(""), c.expected) << c.path;
+        EXPECT_TRUE(engine_.streamFree(h));
+    }
+}
+
+}  // namespace

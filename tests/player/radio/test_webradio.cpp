@@ -5,6 +5,7 @@
 #include "az_position_bar.h"
 #include "defaultskin.h"
 #include "skindisplay.h"
+#include "support/icecastserver.h"
 #include "support/loopbackserver.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
@@ -290,3 +291,57 @@ TEST_F(WebRadioTest, ClosingDuringARefreshAbandonsItAtOnce)
 }
 
 } // namespace
+
+TEST_F(WebRadioTest, WithoutTheDecodingLibrariesEveryStationPathFailsWithItsMessage)
+{
+    serve("/full", kLoopFm, title("Song One"));
+    storeStations({{url("/full"), u"old"_s}});
+    const radiotest::TempDir noLibraries;
+    qputenv("MELODECK_FFMPEG_DIR", QByteArray::fromStdString(noLibraries.path()));
+    start();
+
+    // The refresh fails silently: the row gets the texts of an unreachable station.
+    showPage(Page::Radiolist);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !refreshRunning(); }));
+    expectRows(window_->radiolist, {{QString(), url("/full"), QString(), QString(), u" ( kBit)"_s}});
+    EXPECT_TRUE(messages().isEmpty());
+
+    EXPECT_FALSE(addThroughDialog(url("/full")));
+    addRow(window_->playlist, QString(), QString(), url("/full"));
+    window_->playSong(0, true);
+    EXPECT_EQ(messages(), (QStringList{u"message Melodeck: Could not connect the the url."_s,
+                                       u"message Melodeck: Error: Cannot open the webradio."_s}));
+    EXPECT_EQ(window_->currentStream, 0u);
+    EXPECT_EQ(requestsOf("/full"), 0);
+}
+
+// Against a real Icecast 2 server fed at real time: the refresh stores the
+// title although the server's first metadata block after a connect holds an
+// empty one, and a station is heard.
+TEST_F(WebRadioTest, ARealIcecastStationIsProbedWithItsTitleAndHeard)
+{
+    if (!radiotest::IcecastServer::installed())
+        GTEST_SKIP() << "icecast2 is not installed";
+    radiotest::IcecastServer icecast;
+    ASSERT_EQ(icecast.error(), "");
+    ASSERT_TRUE(icecast.addFeed({"/titled", "Ice FM", "http://ice.example/", 128}));
+    ASSERT_TRUE(icecast.addFeed({"/plain", "Plain FM", "http://plain.example/", 128}));
+    ASSERT_TRUE(icecast.setTitle("/titled", "Ice Song"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return icecast.titleForNewListener("/titled") == "Ice Song"; }, 60000));
+    const QString titled = QString::fromStdString(icecast.url("/titled"));
+    const QString plain = QString::fromStdString(icecast.url("/plain"));
+    storeStations({{titled, u"old"_s}, {plain, u"old"_s}});
+    start();
+
+    showPage(Page::Radiolist);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !refreshRunning(); }, 60000));
+    expectRows(window_->radiolist,
+               {{QString(), titled, u"Ice FM"_s, u"Ice Song"_s, u"http://ice.example/ ( kBit)"_s},
+                {QString(), plain, u"Plain FM"_s, QString(), u"http://plain.example/ ( kBit)"_s}});
+
+    addRow(window_->playlist, QString(), QString(), plain);
+    window_->playSong(0, true);
+    ASSERT_NE(window_->currentStream, 0u);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return position() > 0; }, 60000));
+    EXPECT_TRUE(messages().isEmpty());
+}
