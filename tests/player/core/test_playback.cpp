@@ -12,8 +12,14 @@
 #include "timage.h"
 
 #include <QFile>
+#include <QTimer>
 
+#include <atomic>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using playtest::kStateWaitMs;
@@ -323,6 +329,75 @@ TEST_F(PlaybackTest, CommandLineSongsStartAtOnceAndForwardedOnesStartWhenIdle)
     EXPECT_EQ(window_->playlist.count(), 3);
     EXPECT_EQ(window_->currentIndex, 1);
     EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(PlaybackTest, ASongPlaysWholeWhileTheMachineIsSaturated)
+{
+    // The song comes through a pipe that the test fills: while it holds the
+    // rest back, the decoder starves as on a saturated machine, and the
+    // position stands still for as many monitor ticks as the test likes.
+    start();
+    // Opening reads ahead up to five seconds of a source it cannot seek.
+    const QString wav = song(u"whole.wav"_s, 7.0);
+    QFile file(wav);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const struct
+    {
+        const char *name;
+        double heldBackAt;  // share of the file sent before the stall
+    } stalls[] = {{"late in the song", 0.85}, {"just before its end", 0.98}};
+    constexpr int kStillTicks = 6;
+    for (const auto &stall : stalls) {
+        SCOPED_TRACE(stall.name);
+        const QString pipePath = home() + u"stalled.wav"_s;
+        QFile::remove(pipePath);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipePath).constData(), 0600), 0);
+        // Opened for both ends, the pipe never blocks the test; the whole
+        // song fits into it.
+        const int pipe = ::open(QFile::encodeName(pipePath).constData(), O_RDWR | O_NONBLOCK);
+        ASSERT_GE(pipe, 0);
+        ASSERT_GE(::fcntl(pipe, F_SETPIPE_SZ, 1 << 20), bytes.size());
+        const auto send = [pipe](const char *data, qsizetype size) {
+            return ::write(pipe, data, static_cast<std::size_t>(size)) == size;
+        };
+        const auto cut = static_cast<qsizetype>(stall.heldBackAt * static_cast<double>(bytes.size()));
+        ASSERT_TRUE(send(bytes.constData(), cut));
+
+        window_->playlist.clear();
+        addRow(window_->playlist, pipePath, u"stalled"_s);
+        addRow(window_->playlist, song(u"next.wav"_s, 0.5), u"next"_s);
+        window_->playSong(0, true);
+        ASSERT_TRUE(playing());
+        const audio::Handle stalled = window_->currentStream;
+        std::atomic<bool> reallyEnded{false};
+        window_->engine().channelSetSync(stalled, audio::SyncType::End, 0,
+                                         [&reallyEnded](audio::Handle, audio::Handle) { reallyEnded = true; });
+
+        // Counted after the window's own look at the position on each tick.
+        int stillTicks = 0;
+        std::int64_t last = -1;
+        const QMetaObject::Connection counter = QObject::connect(&window_->play_monitor, &QTimer::timeout, [&] {
+            const std::int64_t now = position();
+            stillTicks = now == last ? stillTicks + 1 : 0;
+            last = now;
+        });
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return stillTicks >= kStillTicks || window_->currentStream != stalled; }, kStateWaitMs));
+        QObject::disconnect(counter);
+        EXPECT_EQ(window_->currentStream, stalled);
+        EXPECT_EQ(window_->currentIndex, 0);
+        EXPECT_TRUE(playing());
+        EXPECT_FALSE(reallyEnded);
+
+        // The rest arrives: the song plays to its real end, then the next.
+        ASSERT_TRUE(send(bytes.constData() + cut, bytes.size() - cut));
+        ::close(pipe);
+        EXPECT_TRUE(waitForRow(1));
+        EXPECT_TRUE(reallyEnded);
+        EXPECT_TRUE(messages().isEmpty());
+        window_->button_stopClick();
+    }
 }
 
 } // namespace
