@@ -15,6 +15,11 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <stop_token>
 #include <thread>
 
 #include <fcntl.h>
@@ -363,6 +368,21 @@ TEST_F(PlaybackTest, ASongPlaysWholeWhileTheMachineIsSaturated)
         };
         const auto cut = static_cast<qsizetype>(stall.heldBackAt * static_cast<double>(bytes.size()));
         ASSERT_TRUE(send(bytes.constData(), cut));
+        // The rest follows when the test says so. A window that wrongly
+        // moves on blocks in freeing the starved stream; the feeder's own
+        // deadline then lets it go, so that the test fails instead of hanging.
+        std::mutex feedMutex;
+        std::condition_variable_any feedWake;
+        bool feedRest = false;
+        std::atomic<bool> restSent{false};
+        std::jthread feeder([&, pipe, cut](std::stop_token stop) {
+            {
+                std::unique_lock lock(feedMutex);
+                feedWake.wait_for(lock, stop, std::chrono::milliseconds(3 * kStateWaitMs), [&] { return feedRest; });
+            }
+            restSent = send(bytes.constData() + cut, bytes.size() - cut);
+            ::close(pipe);
+        });
 
         window_->playlist.clear();
         addRow(window_->playlist, pipePath, u"stalled"_s);
@@ -370,9 +390,9 @@ TEST_F(PlaybackTest, ASongPlaysWholeWhileTheMachineIsSaturated)
         window_->playSong(0, true);
         ASSERT_TRUE(playing());
         const audio::Handle stalled = window_->currentStream;
-        std::atomic<bool> reallyEnded{false};
+        const auto reallyEnded = std::make_shared<std::atomic<bool>>(false);
         window_->engine().channelSetSync(stalled, audio::SyncType::End, 0,
-                                         [&reallyEnded](audio::Handle, audio::Handle) { reallyEnded = true; });
+                                         [reallyEnded](audio::Handle, audio::Handle) { *reallyEnded = true; });
 
         // Counted after the window's own look at the position on each tick.
         int stillTicks = 0;
@@ -388,13 +408,18 @@ TEST_F(PlaybackTest, ASongPlaysWholeWhileTheMachineIsSaturated)
         EXPECT_EQ(window_->currentStream, stalled);
         EXPECT_EQ(window_->currentIndex, 0);
         EXPECT_TRUE(playing());
-        EXPECT_FALSE(reallyEnded);
+        EXPECT_FALSE(*reallyEnded);
 
         // The rest arrives: the song plays to its real end, then the next.
-        ASSERT_TRUE(send(bytes.constData() + cut, bytes.size() - cut));
-        ::close(pipe);
+        {
+            const std::lock_guard lock(feedMutex);
+            feedRest = true;
+        }
+        feedWake.notify_all();
+        feeder.join();
+        EXPECT_TRUE(restSent);
         EXPECT_TRUE(waitForRow(1));
-        EXPECT_TRUE(reallyEnded);
+        EXPECT_TRUE(*reallyEnded);
         EXPECT_TRUE(messages().isEmpty());
         window_->button_stopClick();
     }
