@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -112,32 +113,19 @@ TEST(PeakingBand, NonFiniteSamplesAreHeardAsSilenceAndLeaveNoTrace)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const struct {
-        const char *name;
-        std::size_t first;  // interleaved sample index
-        std::size_t count;
-        float value;
-    } damages[] = {
-        {"NaN at the start", 0, 1, nan},
-        {"NaN in the middle", 2000, 1, nan},
-        {"infinity, left only", 3000, 1, inf},
-        {"minus infinity, right only", 3001, 1, -inf},
-        {"a run of NaN on both channels", 1000, 400, nan},
-    };
+    // Interleaved index of the first damaged sample, how many, and what.
+    const struct { std::size_t first, count; float value; } damages[] = {
+        {0, 1, nan}, {2000, 1, nan}, {3000, 1, inf}, {3001, 1, -inf}, {1000, 400, nan}};
     for (const auto &damage : damages) {
-        SCOPED_TRACE(damage.name);
+        SCOPED_TRACE(damage.first);
         auto damaged = sine(1000.0, 0.5, 4096);
         auto silenced = damaged;
-        for (std::size_t i = damage.first; i < damage.first + damage.count; ++i) {
-            damaged[i] = damage.value;
-            silenced[i] = 0.0f;
-        }
+        std::fill_n(damaged.begin() + std::ptrdiff_t(damage.first), damage.count, damage.value);
+        std::fill_n(silenced.begin() + std::ptrdiff_t(damage.first), damage.count, 0.0f);
         auto scrubbed = damaged;
         audio::silenceNonFinite(scrubbed.data(), scrubbed.size());
         EXPECT_EQ(scrubbed, silenced);
-
-        // The band gives exactly what it gives for silence in their place,
-        // so its state has stayed finite all along.
+        // Exactly what silence in their place gives: the state stayed finite.
         PeakingBand band(kRate, 2, ParamEq{1000.0f, 18.0f, 12.0f});
         PeakingBand clean(kRate, 2, ParamEq{1000.0f, 18.0f, 12.0f});
         band.process(damaged.data(), 4096);
