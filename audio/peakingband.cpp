@@ -18,6 +18,13 @@ bool designable(const ParamEq &p, int sampleRate)
 
 }  // namespace
 
+void silenceNonFinite(float *samples, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(samples[i]))
+            samples[i] = 0.0f;
+}
+
 PeakingBand::PeakingBand(int sampleRate, int channels, const ParamEq &params)
     : sampleRate_(sampleRate), channels_(std::clamp(channels, 1, kMaxChannels)), params_(params)
 {
@@ -84,8 +91,14 @@ void PeakingBand::process(float *frames, std::size_t count)
         float *frame = frames + i * static_cast<std::size_t>(channels_);
         for (int ch = 0; ch < channels_; ++ch) {
             auto &s = state_[static_cast<std::size_t>(ch)];
-            const double x = frame[ch];
-            const double y = c.b0 * x + c.b1 * s[0] + c.b2 * s[1] - c.a1 * s[2] - c.a2 * s[3];
+            const double x = std::isfinite(frame[ch]) ? frame[ch] : 0.0;
+            double y = c.b0 * x + c.b1 * s[0] + c.b2 * s[1] - c.a1 * s[2] - c.a2 * s[3];
+            if (!std::isfinite(y)) {
+                // Once non-finite, the history would stay so for the rest
+                // of the song: start this channel afresh from silence.
+                s = {};
+                y = 0.0;
+            }
             s[1] = s[0];
             s[0] = x;
             s[3] = s[2];

@@ -7,6 +7,10 @@
 
 namespace audio {
 
+// A damaged file may decode to NaN or infinite samples; they are heard as
+// silence, and no filter ever carries them into the samples after them.
+void silenceNonFinite(float *samples, std::size_t count);
+
 // One band of the parametric equalizer: a peaking biquad after the RBJ audio
 // EQ cookbook, bandwidth in octaves = semitones / 12. Works on interleaved
 // float frames. New parameters are reached by interpolating the coefficients

@@ -110,8 +110,9 @@ bool Stream::active() const
 {
     if (!playing_.load())
         return false;
-    // Finished: everything decoded has gone to the output.
-    return !(ended_.load() && !seekPending_.load() && ring_->availableFrames() == 0);
+    // Finished: everything decoded has gone to the output, or the decoder
+    // gave up and what it left has gone.
+    return !((ended_.load() || failed_.load()) && !seekPending_.load() && ring_->availableFrames() == 0);
 }
 
 std::int64_t Stream::lengthBytes() const
@@ -231,7 +232,8 @@ std::size_t Stream::mixInto(float *out, std::size_t frames)
     // Dry after the decoder's last frame: the song has gone out. The decoder
     // thread reports it, so the next song can be opened while the device
     // still plays this one's last buffer.
-    if (total < frames && ended_.load(std::memory_order_acquire) && !drained_.load(std::memory_order_relaxed)) {
+    if (total < frames && (ended_.load(std::memory_order_acquire) || failed_.load(std::memory_order_acquire))
+        && !drained_.load(std::memory_order_relaxed)) {
         drained_.store(true, std::memory_order_release);
         wake_.notify_all();
     }

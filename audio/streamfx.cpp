@@ -53,6 +53,7 @@ bool Stream::setFxParams(Handle fx, const ParamEq &params)
 
 void Stream::applyFx(std::vector<float> &block)
 {
+    silenceNonFinite(block.data(), block.size());
     std::lock_guard lock(fxMutex_);
     const std::size_t frames = block.size() / static_cast<std::size_t>(channels());
     for (auto &slot : fx_)

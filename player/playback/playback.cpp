@@ -72,6 +72,7 @@ void Playback::playSong(std::int32_t index, bool showPlaylist)
     if (list.count() == 0 || static_cast<std::uint32_t>(index) >= static_cast<std::uint32_t>(list.count()))
         return;
     s_.lastPosition = -1;
+    stillTicks_ = 0;
     s_.currentIndex = index;
     if (playing()) {
         s_.engine.channelStop(s_.currentStream);
@@ -83,6 +84,7 @@ void Playback::playSong(std::int32_t index, bool showPlaylist)
     const QString filename = list.filename.value(index);
     const QString archive = list.archive.value(index);
     const bool radio = filename.isEmpty() && !archive.isEmpty();
+    radioPlaying_ = radio;
     if (radio) {
         if (!h_.openStation || !h_.openStation(index, archive)) {
             s_.currentStream = 0;
@@ -159,6 +161,7 @@ void Playback::button_playpauseClick()
         startVisuals(false);
     } else {
         s_.engine.channelPlay(s_.currentStream, false);
+        stillTicks_ = 0;
         c_.button_playpause->setText(kPauseCaption);
         c_.play_monitor.start();
         startVisuals(true);
@@ -180,6 +183,7 @@ void Playback::button_stopClick()
         c_.azVisTimer.start();
     showTime();
     s_.lastPosition = -1;
+    stillTicks_ = 0;
 }
 
 std::int64_t Playback::showTime()
@@ -221,9 +225,25 @@ void Playback::play_monitorTimer()
     const std::int64_t position = showTime();
     if (position != s_.lastPosition) {
         s_.lastPosition = position;
+        stillTicks_ = 0;
         return;
     }
-    songHasEnded();
+    if (standingStillEnds())
+        songHasEnded();
+}
+
+bool Playback::standingStillEnds()
+{
+    // A station that stops sending, and a row that could not be opened, end
+    // at the first tick without a move.
+    if (s_.currentStream == 0 || radioPlaying_)
+        return true;
+    // A file stream knows its own end: it has played out, or given up on an
+    // error, once it no longer counts as active.
+    if (s_.engine.channelIsActive(s_.currentStream) == audio::Active::Stopped)
+        return true;
+    const auto tick = std::max(c_.play_monitor.intervalAsDuration(), std::chrono::milliseconds(1));
+    return ++stillTicks_ >= (kStallLimit + tick - std::chrono::milliseconds(1)) / tick;
 }
 
 void Playback::streamEnded(audio::Handle stream)

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -86,6 +87,12 @@ public:
     static const QString kRadioErrorText;       // "Error: Cannot open the webradio."
     static const QString kTitleSeparator;       // " - "
     static constexpr int kPlaylistPage = 3;
+    // How long a file song's position may stand still before the song counts
+    // as ended although its stream has reported neither its end nor an
+    // error: a busy machine can starve the decoder for a moment, a stream
+    // that never moves again must not hold the playlist for ever. Counted
+    // in monitor ticks, so a slow machine waits longer, never shorter.
+    static constexpr std::chrono::milliseconds kStallLimit{5000};
 
     Playback(PlaybackState state, PlaybackControls controls, PlaybackHooks hooks, QObject *parent = nullptr);
 
@@ -116,8 +123,11 @@ private:
     void setTitleText(const QString &artist, const QString &title);
     void startVisuals(bool start);
     void songHasEnded();
+    bool standingStillEnds();
 
     PlaybackState s_;
     PlaybackControls c_;
     PlaybackHooks h_;
+    bool radioPlaying_ = false;
+    int stillTicks_ = 0;  // monitor ticks in a row without a move
 };

@@ -7,9 +7,11 @@
 #include <QDBusObjectPath>
 #include <QFileInfo>
 #include <QUrl>
+#include <QtNumeric>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -259,7 +261,12 @@ void TMprisService::seekBy(qint64 offsetUs)
     enqueue([this, offsetUs] {
         if (!hooks_.canSeek || !hooks_.canSeek() || !hooks_.positionUs)
             return;
-        const qint64 target = std::max<qint64>(0, hooks_.positionUs() + offsetUs);
+        // Any offset is valid on the bus; one that overshoots either end
+        // lands on that end instead of wrapping round.
+        qint64 target = 0;
+        if (qAddOverflow(hooks_.positionUs(), offsetUs, &target))
+            target = offsetUs > 0 ? std::numeric_limits<qint64>::max() : 0;
+        target = std::max<qint64>(0, target);
         const qint64 length = hooks_.track ? hooks_.track().lengthUs : 0;
         // Past the end the next song starts, as the interface prescribes.
         if (target > length) {

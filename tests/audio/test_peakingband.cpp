@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -107,3 +108,28 @@ TEST(PeakingBand, FadedOutBandIsTransparent)
 }
 
 }  // namespace
+
+TEST(PeakingBand, NonFiniteSamplesAreHeardAsSilenceAndLeaveNoTrace)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    // Interleaved index of the first damaged sample, how many, and what.
+    const struct { std::size_t first, count; float value; } damages[] = {
+        {0, 1, nan}, {2000, 1, nan}, {3000, 1, inf}, {3001, 1, -inf}, {1000, 400, nan}};
+    for (const auto &damage : damages) {
+        SCOPED_TRACE(damage.first);
+        auto damaged = sine(1000.0, 0.5, 4096);
+        auto silenced = damaged;
+        std::fill_n(damaged.begin() + std::ptrdiff_t(damage.first), damage.count, damage.value);
+        std::fill_n(silenced.begin() + std::ptrdiff_t(damage.first), damage.count, 0.0f);
+        auto scrubbed = damaged;
+        audio::silenceNonFinite(scrubbed.data(), scrubbed.size());
+        EXPECT_EQ(scrubbed, silenced);
+        // Exactly what silence in their place gives: the state stayed finite.
+        PeakingBand band(kRate, 2, ParamEq{1000.0f, 18.0f, 12.0f});
+        PeakingBand clean(kRate, 2, ParamEq{1000.0f, 18.0f, 12.0f});
+        band.process(damaged.data(), 4096);
+        clean.process(silenced.data(), 4096);
+        EXPECT_EQ(damaged, silenced);
+    }
+}

@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <limits>
 #include <mutex>
 
 using namespace Qt::StringLiterals;
@@ -175,6 +176,8 @@ TEST_F(MprisTest, PropertiesShowTheSongAndTakeVolumeAndPosition)
         {"SetPosition", {path(u"/org/melodeck/Melodeck/playlist/1"_s), qlonglong(9'000'000)}, 0, 0}, // stale
         {"SetPosition", {path(kFirstTrack), qlonglong(90'000'000)}, 0, 0},               // beyond the end
         {"Seek", {qlonglong(100'000'000)}, -1, 1},                                       // the next song
+        {"SetPosition", {path(u"/org/melodeck/Melodeck/playlist/1"_s), qlonglong(30'000'000)}, -1, 1},
+        {"Seek", {qlonglong(std::numeric_limits<qint64>::max())}, -1, 0},                // far past the end
     };
     for (const auto &row : seeks) {
         SCOPED_TRACE(row.position);
@@ -186,9 +189,10 @@ TEST_F(MprisTest, PropertiesShowTheSongAndTakeVolumeAndPosition)
     }
     EXPECT_TRUE(playing());
     // Each jump was announced with the place it went to.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return announced.seeks.size() == 3; }, playtest::kStateWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return announced.seeks.size() == 4; }, playtest::kStateWaitMs));
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(double(announced.seeks[i]), double(seeks[i].position), 1000.0);
+    EXPECT_NEAR(double(announced.seeks[3]), 30'000'000.0, 1000.0);
 }
 
 TEST_F(MprisTest, ThePlayerAsAProgram)

@@ -12,8 +12,17 @@
 #include "timage.h"
 
 #include <QFile>
+#include <QTimer>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <stop_token>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using playtest::kStateWaitMs;
@@ -323,6 +332,58 @@ TEST_F(PlaybackTest, CommandLineSongsStartAtOnceAndForwardedOnesStartWhenIdle)
     EXPECT_EQ(window_->playlist.count(), 3);
     EXPECT_EQ(window_->currentIndex, 1);
     EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(PlaybackTest, ASongPlaysWholeWhileTheMachineIsSaturated)
+{
+    // The song comes through a pipe: while the test holds its last second
+    // back, the decoder starves as on a saturated machine. Opening reads up
+    // to five seconds ahead of a source it cannot seek.
+    start();
+    QFile file(song(u"whole.wav"_s, 7.0));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QByteArray pipePath = QFile::encodeName(home() + u"stalled.wav"_s);
+    ASSERT_EQ(::mkfifo(pipePath.constData(), 0600), 0);
+    // Open at both ends and large enough for the song, it never blocks the test.
+    const int pipe = ::open(pipePath.constData(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(::fcntl(pipe, F_SETPIPE_SZ, 1 << 20), bytes.size());
+    const qsizetype cut = bytes.size() - 44100 * 2;
+    ASSERT_EQ(::write(pipe, bytes.constData(), std::size_t(cut)), cut);
+    // A window that wrongly moves on blocks in freeing the starved stream:
+    // the feeder's deadline then lets it go, so the test fails, not hangs.
+    std::atomic<bool> release{false};
+    std::jthread feeder([&](std::stop_token stop) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * kStateWaitMs);
+        while (!release && !stop.stop_requested() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (::write(pipe, bytes.constData() + cut, std::size_t(bytes.size() - cut)) != bytes.size() - cut)
+            ADD_FAILURE() << "the rest of the song was not sent";
+        ::close(pipe);
+    });
+    addRow(window_->playlist, QFile::decodeName(pipePath), u"stalled"_s);
+    addRow(window_->playlist, song(u"next.wav"_s, 0.5), u"next"_s);
+    window_->playSong(0, true);
+    const audio::Handle stalled = window_->currentStream;
+    const auto reallyEnded = std::make_shared<std::atomic<bool>>(false);
+    window_->engine().channelSetSync(stalled, audio::SyncType::End, 0,
+                                     [reallyEnded](audio::Handle, audio::Handle) { *reallyEnded = true; });
+    // Six ticks without a move, counted after the window's own look.
+    int stillTicks = 0;
+    std::int64_t last = -1;
+    const auto counter = QObject::connect(&window_->play_monitor, &QTimer::timeout, [&] {
+        stillTicks = position() == last ? stillTicks + 1 : 0;
+        last = position();
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stillTicks >= 6 || window_->currentStream != stalled; }, kStateWaitMs));
+    QObject::disconnect(counter);
+    EXPECT_EQ(window_->currentStream, stalled);
+    EXPECT_TRUE(playing());
+    EXPECT_FALSE(*reallyEnded);
+    // With the rest the song plays to its real end, then the next one.
+    release = true;
+    EXPECT_TRUE(waitForRow(1));
+    EXPECT_TRUE(*reallyEnded);
 }
 
 } // namespace
