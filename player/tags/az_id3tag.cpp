@@ -6,6 +6,7 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/tag.h>
+#include <taglib/wavfile.h>
 
 #include <QFile>
 
@@ -126,8 +127,17 @@ TagTexts readTexts(const QString &path, const TTagSource &source)
     const QString extension = extensionOf(path);
     if (hasOwnClass(format, extension)) {
         const std::unique_ptr<TagLib::File> file = openTagFile(stream, source.head, extension);
-        if (file->isValid() && file->tag())
+        if (!file->isValid())
+            return texts;
+        // A WAV file's own tag is its ID3 chunk; its INFO list comes next.
+        if (const auto *wav = dynamic_cast<const TagLib::RIFF::WAV::File *>(file.get())) {
+            if (wav->hasID3v2Tag())
+                texts.take(*wav->ID3v2Tag());
+            if (wav->hasInfoTag())
+                texts.take(*wav->InfoTag());
+        } else if (file->tag()) {
             texts.take(*file->tag());
+        }
         return texts;
     }
     // The ID3v2 tag in the head is enough when it names the song; the end
