@@ -207,7 +207,11 @@ public:
             return false;
         for (;;) {
             const long long wanted = tagHeadLength(head);
-            if (wanted <= head.size() || head.size() < kFirstHeadSize || head.size() >= memberTagHeadLimit)
+            if (wanted <= head.size()) {
+                head.truncate(static_cast<qsizetype>(wanted)); // the audio after the tags is not needed
+                return true;
+            }
+            if (head.size() < kFirstHeadSize || head.size() >= memberTagHeadLimit)
                 return true;
             // Whole steps, so that tags made of many small blocks cost a few
             // passes over the head rather than one per block.
