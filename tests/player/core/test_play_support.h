@@ -39,6 +39,20 @@ inline bool writeSong(const QString &path, double seconds, const QString &title 
         codec = {u"-c:a"_s, u"wmav2"_s, u"-f"_s, u"asf"_s};
     else if (extension == u".ogg"_s)
         codec = {u"-c:a"_s, u"libvorbis"_s};
+    else if (extension == u".flac"_s)
+        codec = {u"-c:a"_s, u"flac"_s};
+    else if (extension == u".opus"_s)
+        codec = {u"-c:a"_s, u"libopus"_s};
+    else if (extension == u".oga"_s)
+        codec = {u"-c:a"_s, u"flac"_s, u"-f"_s, u"ogg"_s};
+    else if (extension == u".m4a"_s)
+        codec = {u"-c:a"_s, u"aac"_s};
+    else if (extension == u".aac"_s)
+        codec = {u"-c:a"_s, u"aac"_s, u"-f"_s, u"adts"_s};
+    else if (extension == u".wv"_s)
+        codec = {u"-c:a"_s, u"wavpack"_s};
+    else if (extension == u".aiff"_s || extension == u".aif"_s)
+        codec = {u"-c:a"_s, u"pcm_s16be"_s, u"-write_id3v2"_s, u"1"_s, u"-f"_s, u"aiff"_s};
     else
         codec = {u"-c:a"_s, u"pcm_s16le"_s};
     QStringList arguments{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s,
