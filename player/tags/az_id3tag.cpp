@@ -31,22 +31,40 @@ bool isControl(char16_t c)
     return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
 
-// TagLib keeps its texts as UTF-16 units in wide characters; a wide
-// character beyond them is taken as a code point.
+// Appends a tag text's character as the song table keeps texts: line
+// breaks become spaces, other control characters are dropped; previous is
+// the character before it in the source.
+void appendKept(QString &kept, char16_t c, char16_t previous)
+{
+    if (isLineBreak(c)) {
+        if (!(c == u'\n' && previous == u'\r')) // CR LF is one break
+            kept.append(u' ');
+    } else if (!isControl(c)) {
+        kept.append(QChar(c));
+    }
+}
+
+// A TagLib text as the song table keeps it, trimmed at both ends. TagLib keeps its texts as UTF-16
+// units in wide characters; a wide character beyond them is a code point.
 QString fromTagLib(const TagLib::String &text)
 {
-    QString units;
-    units.reserve(static_cast<qsizetype>(text.size()));
+    QString kept;
+    if (text.isEmpty())
+        return kept;
+    kept.reserve(static_cast<qsizetype>(text.size()));
+    char16_t previous = 0;
     for (const wchar_t c : text) {
         const auto code = static_cast<char32_t>(c);
         if (code <= 0xFFFF) {
-            units.append(QChar(static_cast<char16_t>(code)));
+            appendKept(kept, static_cast<char16_t>(code), previous);
+            previous = static_cast<char16_t>(code);
         } else if (code <= 0x10FFFF) {
-            units.append(QChar(QChar::highSurrogate(code)));
-            units.append(QChar(QChar::lowSurrogate(code)));
+            kept.append(QChar(QChar::highSurrogate(code)));
+            kept.append(QChar(QChar::lowSurrogate(code)));
+            previous = 0;
         }
     }
-    return units;
+    return kept.trimmed();
 }
 
 // Artist, title and album as the tags of one file give them, each from the
@@ -60,11 +78,11 @@ struct TagTexts
     void take(const TagLib::Tag &tag)
     {
         if (artist.isEmpty())
-            artist = tagText(fromTagLib(tag.artist()));
+            artist = fromTagLib(tag.artist());
         if (title.isEmpty())
-            title = tagText(fromTagLib(tag.title()));
+            title = fromTagLib(tag.title());
         if (album.isEmpty())
-            album = tagText(fromTagLib(tag.album()));
+            album = fromTagLib(tag.album());
     }
 };
 
@@ -220,23 +238,6 @@ void tagsFromFileName(const QString &path, TId3Tags &entries)
     } else {
         entries[Id3::TIT2].value = name;
     }
-}
-
-QString tagText(QStringView text)
-{
-    QString kept;
-    kept.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (isLineBreak(c)) {
-            // CR LF is one break.
-            if (!(c == u'\n' && i > 0 && text[i - 1] == u'\r'))
-                kept.append(u' ');
-        } else if (!isControl(c)) {
-            kept.append(QChar(c));
-        }
-    }
-    return kept.trimmed();
 }
 
 void readTagsFrom(const QString &path, const TTagSource &source, TId3Tags &entries)

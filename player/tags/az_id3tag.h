@@ -77,16 +77,14 @@ struct TTagSource
     qint64 size = 0;
 };
 
-// The texts as the song table keeps them: line breaks become spaces, other
-// control characters are dropped, spaces at either end are trimmed.
-QString tagText(QStringView text);
-
 // Reads up to tagHeadSize bytes from the start of the open file into head,
 // reusing its room; head holds what could be read.
 void readFileHead(int fd, QByteArray &head);
 
 // tagsFromFileName(path), then the values the file's tags give: each of
-// artist, title and album a tag holds replaces the file-name value. A
+// artist, title and album a tag holds replaces the file-name value. Line
+// breaks become spaces, other control characters are dropped, and spaces
+// at either end are trimmed. A
 // damaged or truncated tag gives what could be read of it.
 void readTagsFrom(const QString &path, const TTagSource &source, TId3Tags &entries);
 
