@@ -18,8 +18,8 @@ namespace {
 const QString kCaption = u"Choose Directory"_s;
 // The types of the shipped filter; the second line continues the first.
 const QString kLabel1 =
-    u"Choose base directory to search for following files in: .mp3, .mp2, .wma, .wav, .ogg,"_s;
-const QString kLabel5 = u".flac, .opus, .oga, .m4a, .aac, .wv, .ape, .aiff, .aif"_s;
+    u"Choose base directory to search for following files in: .mp3, .mp2, .wma, .wav,"_s;
+const QString kLabel5 = u".ogg, .flac, .opus, .oga, .m4a, .aac, .wv, .ape, .aiff, .aif"_s;
 // The doubled ampersand of the original caption shows as one; a label
 // without a buddy shows the text as it stands.
 const QString kLabel2 = u"To add further directories, you may \"drag&drop\" them into the songlist you wish."_s;
