@@ -180,19 +180,15 @@ void TLibraryScanner::addFile(const QString &path, TFileInfos &table, bool check
 void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const QByteArray *native, bool regular)
 {
     clearSongFields();
-    switch (probe(path, native, regular)) {
+    OpenedFile opened;
+    switch (probe(path, native, regular, opened)) {
     case TFileFilterInfos::Song: {
         show(TScanField::Title, path);
         // The row goes in whole, once its tags are read, so the table's
         // columns never differ in length while the message loop runs.
         show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
         runMessageLoop();
-        tagsFromFileName(path, tags_);
-        if (head_.size() == id3WindowSize) {
-            // The tag window of exactly that many bytes, made in place.
-            std::replace(head_.begin(), head_.end(), '\0', ' ');
-            decodeTagWindow(head_, tags_);
-        }
+        readTagsFrom(path, {head_, opened.fd, opened.size}, tags_);
         table.appendRow(path, QString(), tags_[Id3::TPE1].value, tags_[Id3::TIT2].value,
                         tags_[Id3::TALB].value);
         if (knownTable_ == &table)
@@ -249,7 +245,7 @@ TLibraryScanner::NameVerdict TLibraryScanner::judgeName(const QString &path)
     return verdict;
 }
 
-int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool regular)
+int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool regular, OpenedFile &opened)
 {
     // At most one open, one status call and one read per file: the size that
     // judges the file and the first bytes that hold its tags come from the
@@ -278,20 +274,25 @@ int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool r
     else if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
         kind = filter_.classifySized(path, static_cast<qint64>(info.st_size));
     if (kind == TFileFilterInfos::Song) {
-        head_.resize(id3WindowSize);
-        qsizetype got = 0;
-        while (got < id3WindowSize) {
-            const ssize_t n = ::read(fd, head_.data() + got, static_cast<size_t>(id3WindowSize - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        head_.resize(got);
+        // The file stays open for its tags, which may lie beyond the head.
+        readFileHead(fd, head_);
+        opened.fd = fd;
+        // A file the walk took without a status call is asked for its size
+        // only if its tags need it; a short read already tells it.
+        if (head_.size() < tagHeadSize)
+            opened.size = head_.size();
+        else
+            opened.size = regular && verdict == NameVerdict::AnySize ? -1 : static_cast<qint64>(info.st_size);
+    } else {
+        ::close(fd);
     }
-    ::close(fd);
     return kind;
+}
+
+TLibraryScanner::OpenedFile::~OpenedFile()
+{
+    if (fd >= 0)
+        ::close(fd);
 }
 
 void TLibraryScanner::addDirectory(const QString &directory, TFileInfos &table, bool checkDuplicates)

@@ -74,9 +74,19 @@ private:
     // it; regular tells that a walk found a regular file there.
     void addNewFile(const QString &path, TFileInfos &table, const QByteArray *native = nullptr,
                     bool regular = false);
+    // A song's file, kept open from its judgement until its tags are read.
+    struct OpenedFile
+    {
+        int fd = -1;
+        qint64 size = -1;
+        OpenedFile() = default;
+        OpenedFile(const OpenedFile &) = delete;
+        OpenedFile &operator=(const OpenedFile &) = delete;
+        ~OpenedFile();
+    };
     // Judges a path like classifyFile; for a song, head_ then holds its
-    // first bytes (up to the tag window's size).
-    int probe(const QString &path, const QByteArray *native, bool regular);
+    // first bytes and opened the file itself.
+    int probe(const QString &path, const QByteArray *native, bool regular, OpenedFile &opened);
     // What the file name alone tells about a path.
     enum class NameVerdict { Rejected, AnySize, NeedsStatus };
     NameVerdict judgeName(const QString &path);

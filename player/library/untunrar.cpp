@@ -1,6 +1,7 @@
 #include "untunrar.h"
 
 #include "az_id3tag.h"
+#include "tagstream.h"
 
 #include <QDebug>
 #include <QDir>
@@ -32,6 +33,8 @@ constexpr int kArchiveWarn = -20;
 constexpr int kArchiveFailed = -25;
 
 constexpr std::size_t kReadBlockSize = 64 * 1024;
+// What a listing first reads of a member: most tags without a picture fit.
+constexpr qsizetype kFirstHeadSize = 64 * 1024;
 constexpr int kKiBShift = 10;
 // The new copy is written beside the destination under this suffix.
 constexpr char kNewFileSuffix[] = ".new.XXXXXX";
@@ -162,53 +165,79 @@ public:
         return member;
     }
 
-    // Writes the current member's data, or its first `limit` bytes, to
-    // destination through a new file in the same folder that is renamed over
-    // it only when complete, so a reader that still has the old file open
-    // keeps its data. No fsync: the scratch file need not survive a crash,
-    // and listing writes one per member. The unread rest of a member is
-    // skipped by the next header read.
-    bool extractTo(const QString &destination, qint64 limit = -1)
+    // Writes the current member's data to destination through a new file in
+    // the same folder that is renamed over it only when complete, so a
+    // reader that still has the old file open keeps its data. No fsync: the
+    // scratch file need not survive a crash.
+    bool extractTo(const QString &destination)
     {
-        QTemporaryFile out(destination + QLatin1StringView(kNewFileSuffix));
-        if (!out.open()) {
-            qWarning(kWriteFailedWarning, qUtf8Printable(destination),
-                     qUtf8Printable(out.errorString()));
-            return false;
-        }
-        std::array<char, kReadBlockSize> buffer{};
-        for (qint64 left = limit; left != 0;) {
-            const std::size_t want =
-                left < 0 ? buffer.size() : std::min(buffer.size(), static_cast<std::size_t>(left));
-            const ssize_t got = lib_.readData(archive_, buffer.data(), want);
-            if (got == 0)
-                break;
-            if (got < 0) {
-                qWarning(kDataFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
-                         qUtf8Printable(error()));
-                return false;
+        return writeAtomically(destination, [this, &destination](QTemporaryFile &out) {
+            std::array<char, kReadBlockSize> buffer{};
+            for (;;) {
+                const ssize_t got = readData(buffer.data(), buffer.size());
+                if (got <= 0)
+                    return got == 0;
+                if (out.write(buffer.data(), got) != got) {
+                    qWarning(kWriteFailedWarning, qUtf8Printable(destination),
+                             qUtf8Printable(out.errorString()));
+                    return false;
+                }
             }
-            if (out.write(buffer.data(), got) != got) {
-                qWarning(kWriteFailedWarning, qUtf8Printable(destination),
-                         qUtf8Printable(out.errorString()));
-                return false;
-            }
-            if (left > 0)
-                left -= got;
-        }
-        if (!out.flush()) {
-            qWarning(kWriteFailedWarning, qUtf8Printable(destination),
-                     qUtf8Printable(out.errorString()));
+        });
+    }
+
+    // Writes bytes to destination the same way.
+    bool writeTo(const QString &destination, const QByteArray &bytes)
+    {
+        return writeAtomically(destination, [&bytes, &destination](QTemporaryFile &out) {
+            if (out.write(bytes) == bytes.size())
+                return true;
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination), qUtf8Printable(out.errorString()));
             return false;
+        });
+    }
+
+    // Reads the start of the current member that holds its tags into head,
+    // as far as the bytes read tell where they end, and never more than
+    // memberTagHeadLimit.
+    bool extractTagHead(QByteArray &head)
+    {
+        head.resize(0);
+        if (!readInto(head, kFirstHeadSize))
+            return false;
+        for (;;) {
+            const long long wanted = tagHeadLength(head);
+            if (wanted <= head.size()) {
+                head.truncate(static_cast<qsizetype>(wanted)); // the audio after the tags is not needed
+                return true;
+            }
+            if (head.size() < kFirstHeadSize || head.size() >= memberTagHeadLimit)
+                return true;
+            // Whole steps, so that tags made of many small blocks cost a few
+            // passes over the head rather than one per block.
+            const qsizetype had = head.size();
+            const auto want = static_cast<qsizetype>(
+                std::min<long long>(std::max<long long>(wanted, had + kFirstHeadSize), memberTagHeadLimit));
+            if (!readInto(head, want))
+                return false;
+            if (head.size() == had)
+                return true;
         }
-        out.close();
-        if (::rename(QFile::encodeName(out.fileName()).constData(),
-                     QFile::encodeName(destination).constData())
-            != 0) {
-            qWarning(kWriteFailedWarning, qUtf8Printable(destination), std::strerror(errno));
-            return false; // the temporary file removes itself
+    }
+
+    // Reads more of the current member into bytes until it holds upTo bytes
+    // or the member ends. The unread rest of a member is skipped by the next
+    // header read. False on a read error.
+    bool readInto(QByteArray &bytes, qsizetype upTo)
+    {
+        while (bytes.size() < upTo) {
+            const qsizetype had = bytes.size();
+            bytes.resize(upTo);
+            const ssize_t got = readData(bytes.data() + had, static_cast<std::size_t>(upTo - had));
+            bytes.resize(had + std::max<ssize_t>(got, 0));
+            if (got <= 0)
+                return got == 0;
         }
-        out.setAutoRemove(false); // it is the destination now
         return true;
     }
 
@@ -229,6 +258,43 @@ private:
             close();
             return false;
         }
+        return true;
+    }
+
+    // libarchive's read of the current member's data, warning on errors.
+    ssize_t readData(char *into, std::size_t size)
+    {
+        const ssize_t got = lib_.readData(archive_, into, size);
+        if (got < 0)
+            qWarning(kDataFailedWarning, qUtf8Printable(path_), qUtf8Printable(previous_),
+                     qUtf8Printable(error()));
+        return got;
+    }
+
+    template <typename Fill>
+    static bool writeAtomically(const QString &destination, const Fill &fill)
+    {
+        QTemporaryFile out(destination + QLatin1StringView(kNewFileSuffix));
+        if (!out.open()) {
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination),
+                     qUtf8Printable(out.errorString()));
+            return false;
+        }
+        if (!fill(out))
+            return false;
+        if (!out.flush()) {
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination),
+                     qUtf8Printable(out.errorString()));
+            return false;
+        }
+        out.close();
+        if (::rename(QFile::encodeName(out.fileName()).constData(),
+                     QFile::encodeName(destination).constData())
+            != 0) {
+            qWarning(kWriteFailedWarning, qUtf8Printable(destination), std::strerror(errno));
+            return false; // the temporary file removes itself
+        }
+        out.setAutoRemove(false); // it is the destination now
         return true;
     }
 
@@ -293,12 +359,13 @@ TFileRARInfos TUnRar::listArchive(const QString &archivePath,
     if (!reader.isOpen())
         return rows;
     const QString scratch = scratchFile();
+    QByteArray head;
     while (const auto member = reader.next()) {
         const quint64 sizeKiB = member->size >> kKiBShift;
         if (!member->name.isEmpty()
             && filter_.acceptsMember(member->name, static_cast<qint64>(sizeKiB))) {
             TId3Tags tags;
-            if (member->readable && reader.extractTo(scratch, id3WindowSize))
+            if (member->readable && reader.extractTagHead(head) && reader.writeTo(scratch, head))
                 readSongTags(member->name, archivePath, tags, scratch);
             else
                 tagsFromFileName(member->name, tags); // never another member's tags

@@ -8,9 +8,12 @@ const QString TMprisRootAdaptor::kIdentity = u"Melodeck"_s;
 const QString TMprisRootAdaptor::kDesktopEntry = u"melodeck"_s;
 
 namespace {
-// The five song types the player opens; the same list as its menu entry.
-const QStringList kMimeTypes{u"audio/mpeg"_s,     u"audio/mp2"_s,      u"audio/x-mp2"_s, u"audio/x-wav"_s,
-                             u"audio/wav"_s,      u"audio/x-ms-wma"_s, u"audio/ogg"_s,   u"audio/x-vorbis+ogg"_s};
+// The song types the player opens; the same list as its menu entry.
+const QStringList kMimeTypes{
+    u"audio/mpeg"_s,   u"audio/mp2"_s,       u"audio/x-mp2"_s,      u"audio/x-wav"_s,   u"audio/wav"_s,
+    u"audio/x-ms-wma"_s, u"audio/ogg"_s,     u"audio/x-vorbis+ogg"_s, u"audio/flac"_s,  u"audio/x-flac"_s,
+    u"audio/x-opus+ogg"_s, u"audio/opus"_s,  u"audio/mp4"_s,        u"audio/x-m4a"_s,   u"audio/aac"_s,
+    u"audio/x-aac"_s,  u"audio/x-wavpack"_s, u"audio/x-ape"_s,      u"audio/aiff"_s,    u"audio/x-aiff"_s};
 const QStringList kUriSchemes{u"file"_s};
 } // namespace
 

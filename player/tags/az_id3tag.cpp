@@ -1,38 +1,184 @@
 #include "az_id3tag.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "tagstream.h"
 
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/tag.h>
+#include <taglib/wavfile.h>
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr char kTagMarker[] = "ID3";
-constexpr char kSpace = ' ';
-// Encoding byte 1: UTF-16 with byte-order mark. Encoding 0 reads as a space
-// because the window holds spaces in place of zero bytes.
-constexpr unsigned char kEncodingUtf16 = 0x01;
+constexpr long kId3v1Size = 128;
+constexpr long kApeFooterSize = 32;
 
-// The six Latin-1 letters a decoded value may hold besides printable ASCII.
-bool isKeptByte(unsigned char c)
+bool isLineBreak(char16_t c)
 {
-    if (c >= 32 && c <= 126)
-        return true;
-    switch (c) {
-    case 0xC4: case 0xD6: case 0xDC: case 0xE4: case 0xF6: case 0xFC:
-        return true;
-    default:
-        return false;
+    return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
+}
+
+bool isControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+// Appends a tag text's character as the song table keeps texts: line
+// breaks become spaces, other control characters are dropped; previous is
+// the character before it in the source.
+void appendKept(QString &kept, char16_t c, char16_t previous)
+{
+    if (isLineBreak(c)) {
+        if (!(c == u'\n' && previous == u'\r')) // CR LF is one break
+            kept.append(u' ');
+    } else if (!isControl(c)) {
+        kept.append(QChar(c));
     }
 }
 
-// The byte at a 1-based window position, nothing outside the window.
-std::optional<unsigned char> byteAt(const QByteArray &window, qsizetype position)
+// A TagLib text as the song table keeps it, trimmed at both ends. TagLib keeps its texts as UTF-16
+// units in wide characters; a wide character beyond them is a code point.
+QString fromTagLib(const TagLib::String &text)
 {
-    if (position < 1 || position > window.size())
-        return std::nullopt;
-    return static_cast<unsigned char>(window.at(position - 1));
+    QString kept;
+    if (text.isEmpty())
+        return kept;
+    kept.reserve(static_cast<qsizetype>(text.size()));
+    char16_t previous = 0;
+    for (const wchar_t c : text) {
+        const auto code = static_cast<char32_t>(c);
+        if (code <= 0xFFFF) {
+            appendKept(kept, static_cast<char16_t>(code), previous);
+            previous = static_cast<char16_t>(code);
+        } else if (code <= 0x10FFFF) {
+            kept.append(QChar(QChar::highSurrogate(code)));
+            kept.append(QChar(QChar::lowSurrogate(code)));
+            previous = 0;
+        }
+    }
+    return kept.trimmed();
 }
+
+// Artist, title and album as the tags of one file give them, each from the
+// first tag that holds it.
+struct TagTexts
+{
+    QString artist;
+    QString title;
+    QString album;
+
+    void take(const TagLib::Tag &tag)
+    {
+        if (artist.isEmpty())
+            artist = fromTagLib(tag.artist());
+        if (title.isEmpty())
+            title = fromTagLib(tag.title());
+        if (album.isEmpty())
+            album = fromTagLib(tag.album());
+    }
+};
+
+bool startsWithAt(TagLib::File &file, long offset, std::string_view magic)
+{
+    file.seek(offset);
+    const TagLib::ByteVector bytes = file.readBlock(static_cast<unsigned long>(magic.size()));
+    return std::string_view(bytes.data(), bytes.size()) == magic;
+}
+
+// The tags an MPEG stream (or any stream without a class of its own) keeps
+// at its end: APE, then ID3v1.
+void readEndTags(TagLib::File &file, TagTexts &texts)
+{
+    const long length = file.length();
+    long id3v1 = -1;
+    if (length >= kId3v1Size && startsWithAt(file, length - kId3v1Size, "TAG"))
+        id3v1 = length - kId3v1Size;
+    const long apeFooter = (id3v1 >= 0 ? id3v1 : length) - kApeFooterSize;
+    if (apeFooter >= 0 && startsWithAt(file, apeFooter, "APETAGEX")) {
+        const TagLib::APE::Tag ape(&file, apeFooter);
+        texts.take(ape);
+    }
+    if (id3v1 >= 0) {
+        const TagLib::ID3v1::Tag tag(&file, id3v1);
+        texts.take(tag);
+    }
+}
+
+// The extension of the path's file name, dot included, its letters A to Z
+// lowered.
+QString extensionOf(const QString &path)
+{
+    const QString name = bareFileName(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot).toLower();
+}
+
+// Formats that TagLib reads through a class of their own; everything else
+// is read as an MPEG stream: an ID3v2 tag at the start, APE and ID3v1 at
+// the end.
+bool hasOwnClass(TTagFormat format, const QString &extension)
+{
+    if (format != TTagFormat::Unknown && format != TTagFormat::Id3v2Ahead)
+        return true;
+    for (const char16_t *own : {u".flac", u".ogg", u".oga", u".opus", u".spx", u".m4a", u".m4b", u".mp4",
+                                u".wma", u".asf", u".wav", u".aif", u".aiff", u".wv", u".ape", u".tta",
+                                u".mpc"}) {
+        if (extension == QStringView(own))
+            return true;
+    }
+    return false;
+}
+
+TagTexts readTexts(const QString &path, const TTagSource &source)
+{
+    TagTexts texts;
+    TTagStream stream(source.head, source.fd, source.size);
+    const TTagFormat format = formatOfHead(source.head);
+    const QString extension = extensionOf(path);
+    if (hasOwnClass(format, extension)) {
+        const std::unique_ptr<TagLib::File> file = openTagFile(stream, source.head, extension);
+        if (!file->isValid())
+            return texts;
+        // A WAV file's own tag is its ID3 chunk; its INFO list comes next.
+        if (const auto *wav = dynamic_cast<const TagLib::RIFF::WAV::File *>(file.get())) {
+            if (wav->hasID3v2Tag())
+                texts.take(*wav->ID3v2Tag());
+            if (wav->hasInfoTag())
+                texts.take(*wav->InfoTag());
+        } else if (file->tag()) {
+            texts.take(*file->tag());
+        }
+        return texts;
+    }
+    // The ID3v2 tag in the head is enough when it names the song; the end
+    // of the file is read only when it does not.
+    TBareTagFile file(&stream);
+    if (format == TTagFormat::Id3v2Ahead) {
+        const TagLib::ID3v2::Tag tag(&file, 0);
+        texts.take(tag);
+    }
+    if (texts.title.isEmpty())
+        readEndTags(file, texts);
+    return texts;
+}
+
+struct FdCloser
+{
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 } // namespace
 
@@ -44,7 +190,6 @@ void setupId3Tags(TId3Tags &entries)
         const QLatin1StringView id(id3FrameIds[i]);
         if (entries[i].id != id)
             entries[i].id = id;
-        entries[i].position = 0;
         entries[i].value.clear();
     }
 }
@@ -95,82 +240,45 @@ void tagsFromFileName(const QString &path, TId3Tags &entries)
     }
 }
 
-QByteArray cleanText(const QByteArray &window, int start, int count)
+void readTagsFrom(const QString &path, const TTagSource &source, TId3Tags &entries)
 {
-    QByteArray text;
-    if (count <= 0)
-        return text;
-    const qint64 last = static_cast<qint64>(start) + count - 1;
-    for (qint64 position = std::max<qint64>(start, 1);
-         position <= last && position <= window.size(); ++position) {
-        const auto c = static_cast<unsigned char>(window.at(position - 1));
-        if (isKeptByte(c))
-            text.append(static_cast<char>(c));
-    }
-    while (!text.isEmpty() && text.back() == kSpace)
-        text.chop(1);
-    return text;
+    tagsFromFileName(path, entries);
+    const TagTexts texts = readTexts(path, source);
+    if (!texts.artist.isEmpty())
+        entries[Id3::TPE1].value = texts.artist;
+    if (!texts.title.isEmpty())
+        entries[Id3::TIT2].value = texts.title;
+    if (!texts.album.isEmpty())
+        entries[Id3::TALB].value = texts.album;
 }
 
-QByteArray narrowText(const QByteArray &text)
+void readFileHead(int fd, QByteArray &head)
 {
-    QByteArray narrow;
-    narrow.reserve((text.size() + 1) / 2);
-    for (qsizetype i = 0; i < text.size(); i += 2)
-        narrow.append(text.at(i));
-    return narrow;
-}
-
-QByteArray tagWindow(const QByteArray &firstBytes)
-{
-    QByteArray window = firstBytes.left(id3WindowSize);
-    window.replace('\0', kSpace);
-    return window;
-}
-
-void decodeTagWindow(const QByteArray &window, TId3Tags &entries)
-{
-    // QByteArray::indexOf sets up a search table per call, which costs far
-    // more than scanning 1 KiB for a short needle.
-    const std::string_view text(window.constData(), static_cast<std::size_t>(window.size()));
-    if (text.find(kTagMarker) == std::string_view::npos)
-        return;
-    for (std::size_t i = 0; i < id3TagCount; ++i) {
-        tid3tag &entry = entries[i];
-        const std::string_view id(id3FrameIds[i]);
-        const std::size_t hit = text.find(id);
-        entry.position = hit == std::string_view::npos ? 0 : static_cast<qint32>(hit + 1);
-        if (entry.position == 0)
+    head.resize(tagHeadSize);
+    qsizetype got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::read(fd, head.data() + got, static_cast<size_t>(head.size() - got));
+        if (n < 0 && errno == EINTR)
             continue;
-        const qsizetype position = entry.position;
-        const auto length = static_cast<qsizetype>(id.size());
-        const auto encoding = byteAt(window, position + length + 6);
-        const auto sizeByte = byteAt(window, position + length + 3);
-        if (!encoding || !sizeByte)
-            continue;
-        const int size = *sizeByte;
-        const int textStart = static_cast<int>(position + length);
-        if (*encoding == static_cast<unsigned char>(kSpace))
-            entry.value = QString::fromLatin1(cleanText(window, textStart + 7, size - 1));
-        else if (*encoding == kEncodingUtf16)
-            entry.value =
-                QString::fromLatin1(narrowText(cleanText(window, textStart + 9, size - 3)));
+        if (n <= 0)
+            break;
+        got += n;
     }
+    head.resize(got);
 }
 
 void readTags(const QString &path, TId3Tags &entries)
 {
-    tagsFromFileName(path, entries);
-    if (!QFileInfo(path).isFile())
+    // Non-blocking, so that a FIFO of that name cannot hang the reader.
+    const FdCloser file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat info {};
+    if (file.fd < 0 || fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        tagsFromFileName(path, entries);
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray head = file.read(id3WindowSize);
-    file.close();
-    if (head.size() < id3WindowSize)
-        return;
-    decodeTagWindow(tagWindow(head), entries);
+    }
+    QByteArray head;
+    readFileHead(file.fd, head);
+    readTagsFrom(path, {head, file.fd, static_cast<qint64>(info.st_size)}, entries);
 }
 
 void readSongTags(const QString &name, const QString &archivePath, TId3Tags &entries,

@@ -1,12 +1,12 @@
 #pragma once
 
-// The ID3 tag reader. It does not parse the ID3v2 structure: it looks for
-// frame identifiers as plain text in the first 1024 bytes of a file and
-// decodes the text after each one from fixed offsets. Artist and title are
-// first derived from the file name, so an untagged file still gets a title.
-// The reader never writes to a file.
+// The tag reader. Artist, title and album come from the file's own tags,
+// read with TagLib: ID3v2 (2.2 to 2.4), APE and ID3v1 tags, Vorbis comments
+// of Ogg and FLAC files, MP4 atoms, ASF attributes and the ID3 chunk of WAV
+// and AIFF files. Artist and title are first derived from the file name, so
+// an untagged file still gets a title. The reader never writes to a file.
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -17,9 +17,6 @@
 struct tid3tag
 {
     QString id;
-    // 1-based position of the id's first occurrence in the tag window, 0 when
-    // absent; only set when the window is searched.
-    qint32 position = 0;
     QString value;
 };
 
@@ -34,17 +31,22 @@ enum Index : std::size_t {
 };
 } // namespace Id3
 
-// The identifiers looked for, in lookup order. "PeakValue" and "AverageLevel"
-// are owner texts of PRIV frames, searched for the same way.
+// The identifiers of the entries, in their order. Only TPE1 (artist), TIT2
+// (title) and TALB (album) are filled from tags; the others stay empty.
 inline constexpr std::array<const char *, id3TagCount> id3FrameIds = {
     "TIT2", "TALB", "TCON", "PeakValue", "AverageLevel", "TPE1",
     "TLEN", "TYER", "COMM", "TENC", "TRCK", "TCOM",
     "TOAL", "TPUB", "TSST", "TPE2", "TBPM", "PRIV"};
 
-// Size of the tag window: the first bytes of the file that are examined.
-constexpr qsizetype id3WindowSize = 1024;
+// How many of a file's first bytes a scan reads at once; TagLib gets them
+// from memory and reads further only where a format needs it.
+constexpr qsizetype tagHeadSize = 4096;
 
-// Sets every entry's id from id3FrameIds and clears its position and value.
+// The most an archive member's listing extracts of it: the tags at its
+// start, whatever sizes they claim.
+constexpr qsizetype memberTagHeadLimit = 1 << 20;
+
+// Sets every entry's id from id3FrameIds and clears its value.
 // Doubles as the start-up step that sets up the table of identifiers.
 void setupId3Tags(TId3Tags &entries);
 
@@ -65,26 +67,29 @@ QString bareFileName(const QString &path);
 // the path's bare file name (the whole name as title when it does not split).
 void tagsFromFileName(const QString &path, TId3Tags &entries);
 
-// Copies the window bytes at 1-based positions start .. start + count - 1
-// that lie inside the window and are printable ASCII or one of the six kept
-// Latin-1 letters (Ä Ö Ü ä ö ü), then drops trailing spaces.
-QByteArray cleanText(const QByteArray &window, int start, int count);
+// A file opened for reading its tags: its first bytes, the open file for
+// the rest (-1 when the head is all there is) and its size in bytes (-1 when
+// not known yet: the open file is asked only if the tags need it).
+struct TTagSource
+{
+    QByteArrayView head;
+    int fd = -1;
+    qint64 size = 0;
+};
 
-// The characters at odd 1-based positions: the low bytes of little-endian
-// UTF-16 text that went through cleanText.
-QByteArray narrowText(const QByteArray &text);
+// Reads up to tagHeadSize bytes from the start of the open file into head,
+// reusing its room; head holds what could be read.
+void readFileHead(int fd, QByteArray &head);
 
-// Turns raw file bytes into the tag window: zero bytes read as spaces.
-QByteArray tagWindow(const QByteArray &firstBytes);
+// tagsFromFileName(path), then the values the file's tags give: each of
+// artist, title and album a tag holds replaces the file-name value. Line
+// breaks become spaces, other control characters are dropped, and spaces
+// at either end are trimmed. A
+// damaged or truncated tag gives what could be read of it.
+void readTagsFrom(const QString &path, const TTagSource &source, TId3Tags &entries);
 
-// Searches a tag window (see tagWindow) for each id of id3FrameIds and
-// decodes the values found into the entry of the same index; entries whose
-// frame is absent or has an unknown encoding keep their value. Does nothing
-// when "ID3" does not occur in the window.
-void decodeTagWindow(const QByteArray &window, TId3Tags &entries);
-
-// Fills the entries for the file at the path. A missing, unreadable or short
-// (< 1024 bytes) file quietly leaves the file-name values.
+// Fills the entries for the file at the path. A missing or unreadable file,
+// or one that is not a regular file, quietly leaves the file-name values.
 void readTags(const QString &path, TId3Tags &entries);
 
 // The form used when a song is added. With an empty archive path this is

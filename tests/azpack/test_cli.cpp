@@ -96,8 +96,8 @@ TEST(Cli, UsageErrorsExitWithOneAndPrintTheUsage)
 }
 
 // The build packs resources/filetypes.txt with the tool into filetypes.azi
-// beside the program: five types of three lines each.
-TEST(DefaultFileTypes, PackedListHoldsTheFiveTypesWithDecimalLimits)
+// beside the program: today's types of three lines each.
+TEST(DefaultFileTypes, PackedListHoldsTodaysTypesWithDecimalLimits)
 {
     aztest::TempDir dir;
     const std::string packed = std::filesystem::path(tool()).parent_path() / "filetypes.azi";
@@ -109,8 +109,9 @@ TEST(DefaultFileTypes, PackedListHoldsTheFiveTypesWithDecimalLimits)
     for (std::size_t end; (end = t.out.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(t.out.substr(start, end - start));
     EXPECT_EQ(start, t.out.size()) << "every line ends with CR LF";
-    ASSERT_EQ(lines.size(), 15u);
-    const std::vector<std::string> types = {".mp3", ".mp2", ".wma", ".wav", ".ogg"};
+    const std::vector<std::string> types = {".mp3", ".mp2", ".wma", ".wav", ".ogg", ".flac", ".opus",
+                                            ".oga", ".m4a", ".aac", ".wv",  ".ape", ".aiff", ".aif"};
+    ASSERT_EQ(lines.size(), 3 * types.size());
     for (std::size_t i = 0; i < types.size(); ++i) {
         EXPECT_EQ(lines[3 * i], types[i]);
         for (const std::string &limit : {lines[3 * i + 1], lines[3 * i + 2]}) {

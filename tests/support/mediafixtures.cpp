@@ -50,8 +50,8 @@ bool ffmpegAvailable()
            && process.exitCode() == 0;
 }
 
-bool writeTaggedMp3(const QString &path, const MediaTags &tags, double seconds, int id3Version,
-                    QString *error)
+bool writeTaggedMedia(const QString &path, const MediaTags &tags, const QStringList &output, double seconds,
+                      QString *error)
 {
     QStringList arguments = sineInput(seconds);
     const auto addTag = [&arguments](const QString &key, const QString &value) {
@@ -61,9 +61,17 @@ bool writeTaggedMp3(const QString &path, const MediaTags &tags, double seconds, 
     addTag(u"title"_s, tags.title);
     addTag(u"artist"_s, tags.artist);
     addTag(u"album"_s, tags.album);
-    arguments << u"-c:a"_s << u"libmp3lame"_s << u"-b:a"_s << u"32k"_s << u"-id3v2_version"_s
-              << QString::number(id3Version) << u"-f"_s << u"mp3"_s << path;
+    arguments << output << path;
     return runFfmpeg(arguments, error);
+}
+
+bool writeTaggedMp3(const QString &path, const MediaTags &tags, double seconds, int id3Version,
+                    QString *error)
+{
+    return writeTaggedMedia(path, tags,
+                            {u"-c:a"_s, u"libmp3lame"_s, u"-b:a"_s, u"32k"_s, u"-id3v2_version"_s,
+                             QString::number(id3Version), u"-f"_s, u"mp3"_s},
+                            seconds, error);
 }
 
 bool writeWav(const QString &path, double seconds, QString *error)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -26,6 +27,11 @@ bool ffmpegAvailable();
 // (encoding 1). False, with ffmpeg's message in *error, on failure.
 bool writeTaggedMp3(const QString &path, const MediaTags &tags, double seconds = 0.3,
                     int id3Version = 3, QString *error = nullptr);
+
+// Writes a short sine tone with the non-empty tags, output naming ffmpeg's
+// codec and format options for the file.
+bool writeTaggedMedia(const QString &path, const MediaTags &tags, const QStringList &output,
+                      double seconds = 0.3, QString *error = nullptr);
 
 // Writes a short sine tone as a WAV file (no tag).
 bool writeWav(const QString &path, double seconds = 0.3, QString *error = nullptr);

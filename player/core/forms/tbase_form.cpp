@@ -16,8 +16,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QString kCaption = u"Choose Directory"_s;
+// The types of the shipped filter; the second line continues the first.
 const QString kLabel1 =
-    u"Choose base directory to search for following files in: .mp3, .mp2, .wma, .wav, .ogg"_s;
+    u"Choose base directory to search for following files in: .mp3, .mp2, .wma, .wav,"_s;
+const QString kLabel5 = u".ogg, .flac, .opus, .oga, .m4a, .aac, .wv, .ape, .aiff, .aif"_s;
 // The doubled ampersand of the original caption shows as one; a label
 // without a buddy shows the text as it stands.
 const QString kLabel2 = u"To add further directories, you may \"drag&drop\" them into the songlist you wish."_s;
@@ -38,16 +40,17 @@ Tbase_form::Tbase_form(QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
 
     Label1 = namedLabel(this, u"Label1"_s, kLabel1, {8, 8, 404, 16});
-    Label3 = namedLabel(this, u"Label3"_s, kLabel3, {8, 28, 404, 16});
-    Label4 = namedLabel(this, u"Label4"_s, kLabel4, {8, 44, 404, 16});
+    Label5 = namedLabel(this, u"Label5"_s, kLabel5, {8, 24, 404, 16});
+    Label3 = namedLabel(this, u"Label3"_s, kLabel3, {8, 42, 404, 16});
+    Label4 = namedLabel(this, u"Label4"_s, kLabel4, {8, 58, 404, 16});
     base_dir = new QLineEdit(this);
     base_dir->setObjectName(u"base_dir"_s);
-    base_dir->setGeometry(8, 72, 300, 21);
-    Button1 = namedButton(this, u"Button1"_s, kOpenDirectory, {316, 70, 96, 25});
-    Label2 = namedLabel(this, u"Label2"_s, kLabel2, {8, 108, 404, 16});
-    save = namedButton(this, u"save"_s, kSaveAndSearch, {212, 148, 110, 25});
+    base_dir->setGeometry(8, 82, 300, 21);
+    Button1 = namedButton(this, u"Button1"_s, kOpenDirectory, {316, 80, 96, 25});
+    Label2 = namedLabel(this, u"Label2"_s, kLabel2, {8, 114, 404, 16});
+    save = namedButton(this, u"save"_s, kSaveAndSearch, {212, 152, 110, 25});
     save->setEnabled(false);
-    cancel = namedButton(this, u"cancel"_s, kCancel, {330, 148, 82, 25});
+    cancel = namedButton(this, u"cancel"_s, kCancel, {330, 152, 82, 25});
     // Enter in the directory box never presses a button on its own.
     for (QPushButton *b : {Button1, save, cancel})
         b->setAutoDefault(false);

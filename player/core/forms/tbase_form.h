@@ -42,6 +42,7 @@ public:
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr; // the rest of Label1's list of file types
     QLineEdit *base_dir = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *save = nullptr;

@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <map>
 #include <memory>
 
 namespace playtest {
@@ -29,18 +30,22 @@ constexpr int kStateWaitMs = 20000;
 inline bool writeSong(const QString &path, double seconds, const QString &title = {},
                       const QString &artist = {})
 {
-    const QString extension = lowerExtension(path);
-    QStringList codec;
-    if (extension == u".mp3"_s)
-        codec = {u"-c:a"_s, u"libmp3lame"_s};
-    else if (extension == u".mp2"_s)
-        codec = {u"-c:a"_s, u"mp2"_s};
-    else if (extension == u".wma"_s)
-        codec = {u"-c:a"_s, u"wmav2"_s, u"-f"_s, u"asf"_s};
-    else if (extension == u".ogg"_s)
-        codec = {u"-c:a"_s, u"libvorbis"_s};
-    else
-        codec = {u"-c:a"_s, u"pcm_s16le"_s};
+    static const std::map<QString, QStringList> kCodecs{
+        {u".mp3"_s, {u"-c:a"_s, u"libmp3lame"_s}},
+        {u".mp2"_s, {u"-c:a"_s, u"mp2"_s}},
+        {u".wma"_s, {u"-c:a"_s, u"wmav2"_s, u"-f"_s, u"asf"_s}},
+        {u".ogg"_s, {u"-c:a"_s, u"libvorbis"_s}},
+        {u".flac"_s, {u"-c:a"_s, u"flac"_s}},
+        {u".opus"_s, {u"-c:a"_s, u"libopus"_s}},
+        {u".oga"_s, {u"-c:a"_s, u"flac"_s, u"-f"_s, u"ogg"_s}},
+        {u".m4a"_s, {u"-c:a"_s, u"aac"_s}},
+        {u".aac"_s, {u"-c:a"_s, u"aac"_s, u"-f"_s, u"adts"_s}},
+        {u".wv"_s, {u"-c:a"_s, u"wavpack"_s}},
+        {u".aiff"_s, {u"-c:a"_s, u"pcm_s16be"_s, u"-write_id3v2"_s, u"1"_s, u"-f"_s, u"aiff"_s}},
+        {u".aif"_s, {u"-c:a"_s, u"pcm_s16be"_s, u"-write_id3v2"_s, u"1"_s, u"-f"_s, u"aiff"_s}},
+    };
+    const auto known = kCodecs.find(lowerExtension(path));
+    const QStringList codec = known != kCodecs.end() ? known->second : QStringList{u"-c:a"_s, u"pcm_s16le"_s};
     QStringList arguments{u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s,
                           u"-i"_s, u"sine=frequency=440:sample_rate=44100:duration="_s + QString::number(seconds)};
     if (!title.isEmpty())

@@ -37,7 +37,8 @@ class PlaybackTest : public PlayFixture
 TEST_F(PlaybackTest, EveryFormatStartsFromADoubleClickOnTheMusiclist)
 {
     start();
-    const QStringList names{u"a.mp3"_s, u"b.mp2"_s, u"c.wav"_s, u"d.wma"_s, u"e.ogg"_s};
+    const QStringList names{u"a.mp3"_s, u"b.mp2"_s, u"c.wav"_s, u"d.wma"_s,  u"e.ogg"_s,  u"f.flac"_s, u"g.opus"_s,
+                            u"h.oga"_s, u"i.m4a"_s, u"j.aac"_s, u"k.wv"_s,   u"l.aiff"_s, u"m.aif"_s};
     for (const QString &name : names)
         addRow(window_->musiclist, song(name, 1.5), name);
     addRow(window_->playlist, song(u"old.wav"_s), u"old.wav"_s);
@@ -240,6 +241,42 @@ TEST_F(PlaybackTest, ArchiveMembersPlayFromTheScratchFile)
     EXPECT_FALSE(playing());
     EXPECT_EQ(window_->currentStream, 0u);
     EXPECT_EQ(messages(), (QStringList{u"message File Error: Cannot play the demanded file."_s}));
+}
+
+TEST_F(PlaybackTest, TodaysFormatsPlayFromAnArchiveAndTheCommandLine)
+{
+    const QStringList names{u"f.flac"_s, u"g.opus"_s, u"h.oga"_s, u"i.m4a"_s, u"j.aac"_s, u"k.wv"_s, u"l.aiff"_s};
+    std::vector<testsupport::Rar4Member> members;
+    QStringList files;
+    TStringListC filter;
+    for (const QString &name : names) {
+        files.append(song(name, 1.0));
+        QFile file(files.last());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        members.push_back({u"in/"_s.toUtf8() + name.toUtf8(), file.readAll()});
+        filter << lowerExtension(name) << u"0"_s << u"0"_s;
+    }
+    ASSERT_TRUE(filter.SaveToFile(home() + u"filetypes.azi"_s));
+    const QString archive = home() + u"today.rar"_s;
+    ASSERT_TRUE(testsupport::writeRar4(archive, members));
+    // The command line takes every file and every member, with its tags.
+    start(files + QStringList{archive});
+    ASSERT_EQ(window_->playlist.count(), 2 * names.size());
+    for (int row = 0; row < window_->playlist.count(); ++row) {
+        const QString name = names.at(row % names.size());
+        SCOPED_TRACE(name.toStdString() + (row < names.size() ? " file" : " member"));
+        // Raw AAC carries no tag, and an AIFF keeps its tag behind the
+        // audio, where a member's listing does not read: their rows come
+        // from their names.
+        const bool tagged = name != u"j.aac"_s && (row < names.size() || name != u"l.aiff"_s);
+        EXPECT_EQ(window_->playlist.title.at(row), name);
+        EXPECT_EQ(window_->playlist.artist.at(row), tagged ? u"Artist "_s + name : QString());
+        window_->playSong(row, true);
+        ASSERT_TRUE(playing());
+        EXPECT_NEAR(window_->positionBar()->maximum(), 1000, 60);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return position() > 0; }, kStateWaitMs));
+    }
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(PlaybackTest, AnUnreachableRadioRowFailsWithItsOwnMessage)

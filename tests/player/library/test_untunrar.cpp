@@ -1,6 +1,8 @@
 #include "untunrar.h"
 
 #include "mediafixtures.h"
+#include "az_id3tag.h"
+#include "tagstream.h"
 #include "rar4writer.h"
 #include "rar5writer.h"
 
@@ -27,9 +29,12 @@ QByteArray readAll(const QString &path)
 }
 
 // What listing leaves of a member in the scratch file: the tag window.
+// What a listing extracts of a member: its tags at the start, else its
+// first 64 KiB.
 QByteArray listed(const QByteArray &member)
 {
-    return member.left(1024);
+    const QByteArray head = member.left(64 * 1024);
+    return head.left(static_cast<qsizetype>(tagHeadLength(head)));
 }
 
 // Bytes that read as a tagged song: an ID3v2.3 tag padded past the window,
@@ -422,5 +427,57 @@ TEST_F(UnRarArchives, SolidRar4KeepsWhatLibarchiveCouldRead)
     } else {
         EXPECT_FALSE(extract(path, u"c.mp3"_s));
         EXPECT_EQ(readAll(scratch()), listed(first));
+    }
+}
+
+TEST_F(UnRarArchives, MembersGiveTheTagsAtTheirStartWithinTheCap)
+{
+    filter_.extension = {u".mp3"_s, u".flac"_s, u".ogg"_s};
+    filter_.minimum = {u"0"_s, u"0"_s, u"0"_s};
+    filter_.maximum = {u"0"_s, u"0"_s, u"0"_s};
+    const QByteArray title = QByteArray("\x03", 1) + u"Jóga – 坂本龍一"_s.toUtf8();
+    QByteArray cover(300 * 1024, '\x11');
+    QByteArray behindPicture = id3v23Tag({id3v23Frame("APIC", QByteArray("\x00image/png\x00\x03\x00", 13) + cover),
+                                          id3v23Frame("TIT2", title)});
+    behindPicture[3] = 4; // the frame sizes are below 128 per byte, so version 4 reads the same
+    // A tag that claims 200 MiB: the listing stops at the cap.
+    QByteArray lying("ID3\x03\x00\x00\x00\x5F\x40\x00", 10);
+    lying.append(QByteArray(2 * memberTagHeadLimit, 'x'));
+    struct
+    {
+        QByteArray name;
+        QByteArray data;
+        QString title;
+        qsizetype extracted;
+    } members[] = {
+        {"picture first.mp3", behindPicture + QByteArray(100000, 'a'), u"Jóga – 坂本龍一"_s, behindPicture.size()},
+        {"Band - Lying.mp3", lying, u"Lying"_s, memberTagHeadLimit},
+    };
+    QString error;
+    if (ffmpegAvailable()) {
+        for (const char *name : {"real.flac", "real.ogg"}) {
+            const QString file = home_.filePath(QString::fromLatin1(name));
+            ASSERT_TRUE(writeTaggedMedia(file, {u"Sigur Rós"_s, {}, {}}, {}, 2.0, &error)) << error.toStdString();
+            QFile in(file);
+            ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+            const QByteArray data = in.readAll();
+            const QByteArray nameBytes(name);
+            const qsizetype tags = static_cast<qsizetype>(tagHeadLength(data.left(64 * 1024)));
+            ASSERT_LT(tags, data.size());
+            std::vector<Rar4Member> one{{nameBytes, data}};
+            const QString path = archive(QString::fromLatin1(name) + u".rar"_s, one);
+            const TFileRARInfos rows = unrar_.listArchive(path);
+            ASSERT_EQ(rows.count(), 1) << name;
+            EXPECT_EQ(rows.title.at(0), u"Sigur Rós"_s) << name;
+            EXPECT_EQ(readAll(scratch()).size(), tags) << name;
+        }
+    }
+    for (const auto &m : members) {
+        SCOPED_TRACE(m.name.constData());
+        const QString path = archive(u"tagged.rar"_s, {{m.name, m.data}});
+        const TFileRARInfos rows = unrar_.listArchive(path);
+        ASSERT_EQ(rows.count(), 1);
+        EXPECT_EQ(rows.title.at(0), m.title);
+        EXPECT_EQ(readAll(scratch()).size(), m.extracted);
     }
 }
