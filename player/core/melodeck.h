@@ -6,7 +6,6 @@
 
 #include "autotag.h"
 #include "az_id3tag.h"
-#include "az_search.h"
 #include "engine.h"
 #include "inputguard.h"
 #include "options.h"
@@ -42,13 +41,17 @@ class TKeyboardControl;
 class TEqualizer;
 class TMediaControl;
 class TLibraryScan;
+struct TLibraryScanLinks;
 class Playback;
 class TPlayOrder;
 class TSongLists;
 class TSongTableModel;
 class TPlaylistFiles;
 class TTabControl;
+class TSearchBox;
+struct TSearchBoxLinks;
 class TTagEditor;
+struct TTagEditorLinks;
 class TWebRadio;
 
 // What the skin editor gets from the main window at start-up.
@@ -120,7 +123,7 @@ public:
     void button_tagClick();
     void songlist_gridSetEditText(int column, int row, const QString &text);
 
-    // The search row (melodeck_search.cpp).
+    // The search row (searchbox.cpp).
     void search_qKeyDown(int key);
 
     // Playback and play order (melodeck_playback.cpp).
@@ -264,6 +267,11 @@ private:
     void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
     void linkAutoTag();
+    // The links the library scan, tag mode and the search row are built
+    // with (melodeck_links.cpp).
+    TLibraryScanLinks libraryScanLinks();
+    TTagEditorLinks tagEditorLinks();
+    TSearchBoxLinks searchBoxLinks();
 
     audio::Engine engine_;
     TSkinDisplay display_;
@@ -280,7 +288,7 @@ private:
     std::unique_ptr<TKeyboardControl> keyboard_;
     std::unique_ptr<TPlaylistFiles> playlistFiles_;
     TTagEditor *tagEditor_ = nullptr;
-    TSongSearch songSearch_;
+    std::unique_ptr<TSearchBox> searchBox_;
     std::unique_ptr<TEqualizer> equalizer_;
     std::unique_ptr<TAzVis> spectrum_;
     std::unique_ptr<TMediaControl> mediaControl_;
