@@ -34,10 +34,12 @@ TLibraryScanLinks Melodeck::libraryScanLinks()
     links.currentTitle = &currentTitle;
     links.currentAlbum = &currentAlbum;
     // The five buttons of the refresh, and everything else that reads or
-    // changes a song table: the grid, the tabs, search, tags and playlists.
+    // changes a song table: the grid, the tabs, search, tags, playlists and
+    // the skin editor, whose AutoTag would store the library half built.
     links.blockedWhileScanning = {button_playpause, button_random,    button_refreshsonglist, button_nextsong,
                                   button_previoussong, songlist_grid, page_control,          search_q,
-                                  search_where,        button_tag,    button_saveplaylist,   button_loadplaylist};
+                                  search_where,        button_tag,    button_saveplaylist,   button_loadplaylist,
+                                  Button1};
     links.stop = [this] { button_stopClick(); };
     links.showList = [this](TFileInfos &list) { showList(list); };
     links.showTime = [this] { showTime(); };
