@@ -79,7 +79,7 @@ void Melodeck::connectEvents()
     connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
     connect(radio_add, &QPushButton::clicked, this, &Melodeck::radio_addClick);
     connect(radio_sub, &QPushButton::clicked, this, &Melodeck::radio_subClick);
-    playlistFiles_ = std::make_unique<TPlaylistFiles>(*this);
+    playlistFiles_ = std::make_unique<TPlaylistFiles>(playlistFilesLinks());
     tagEditor_ = new TTagEditor(tagEditorLinks());
     searchBox_ = std::make_unique<TSearchBox>(searchBoxLinks());
     connect(button_saveplaylist, &QPushButton::clicked, this, &Melodeck::button_saveplaylistClick);

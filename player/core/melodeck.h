@@ -44,9 +44,12 @@ class TLibraryScan;
 struct TLibraryScanLinks;
 class Playback;
 class TPlayOrder;
+struct TPlayOrderLinks;
 class TSongLists;
+struct TSongListsLinks;
 class TSongTableModel;
 class TPlaylistFiles;
+struct TPlaylistFilesLinks;
 class TTabControl;
 class TSearchBox;
 struct TSearchBoxLinks;
@@ -267,11 +270,15 @@ private:
     void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
     void linkAutoTag();
-    // The links the library scan, tag mode and the search row are built
-    // with (melodeck_links.cpp).
+    // The links the song lists, the library scan, tag mode, the search row,
+    // the play order and the playlist files are built with
+    // (melodeck_links.cpp).
+    TSongListsLinks songListsLinks();
     TLibraryScanLinks libraryScanLinks();
     TTagEditorLinks tagEditorLinks();
     TSearchBoxLinks searchBoxLinks();
+    TPlayOrderLinks playOrderLinks();
+    TPlaylistFilesLinks playlistFilesLinks();
 
     audio::Engine engine_;
     TSkinDisplay display_;
