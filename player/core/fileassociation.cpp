@@ -36,8 +36,8 @@ TDefaultPlayer defaultPlayer(QWidget *parent)
     setup.icon = iconSource();
     setup.settingsFile = programDir() + kSkinSettingsFileName;
     setup.settingsDefaults = TSkinSettings::defaults().toLines();
-    setup.ask = [parent](const QString &title, const QString &text) {
-        return askYesNo(parent, QMessageBox::Warning, title, text);
+    setup.ask = [parent](const QString &title, const QString &text, bool yesByDefault) {
+        return askYesNo(parent, QMessageBox::Warning, title, text, yesByDefault ? QMessageBox::Yes : QMessageBox::No);
     };
     setup.tell = [parent](TNoticeKind kind, const QString &text) {
         showMessage(parent, kind == TNoticeKind::Problem ? QMessageBox::Warning : QMessageBox::Information,

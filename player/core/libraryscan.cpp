@@ -4,9 +4,10 @@
 #include "captions.h"
 #include "freedmemory.h"
 #include "forms/tbase_form.h"
-#include "melodeck.h"
+#include "skindisplay.h"
 #include "tabcontrol.h"
 #include "timage.h"
+#include "untunrar.h"
 #include "usermessages.h"
 
 #include <QAbstractButton>
@@ -64,8 +65,7 @@ public:
     explicit BusyScope(TLibraryScan &owner) : owner_(owner), outermost_(!owner.busy_)
     {
         owner_.busy_ = true;
-        const QList<QWidget *> widgets = owner_.blockedWhileScanning();
-        for (QWidget *widget : widgets) {
+        for (QWidget *widget : owner_.links_.blockedWhileScanning) {
             if (widget->isEnabled()) {
                 widget->setEnabled(false);
                 disabled_.append(widget);
@@ -98,28 +98,18 @@ private:
     QList<QPointer<QWidget>> disabled_;
 };
 
-TLibraryScan::TLibraryScan(Melodeck &window)
-    : QObject(&window), window_(window), image_(window.Image1)
+TLibraryScan::TLibraryScan(TLibraryScanLinks links)
+    : QObject(links.window), links_(std::move(links)), window_(*links_.window), image_(links_.image)
 {
     TScanHooks hooks;
     hooks.showField = [this](TScanField field, const QString &text) { showField(field, text); };
     hooks.runMessageLoop = [this] { runMessageLoop(); };
-    scanner_ = std::make_unique<TLibraryScanner>(window_.filterTable, window_.archives(), hooks);
+    scanner_ = std::make_unique<TLibraryScanner>(*links_.filter, links_.archives, hooks);
     window_.installEventFilter(this);
     image_->installEventFilter(this);
 }
 
 TLibraryScan::~TLibraryScan() = default;
-
-QList<QWidget *> TLibraryScan::blockedWhileScanning() const
-{
-    // The five buttons of the refresh, and everything else that reads or
-    // changes a song table: the grid, the tabs, search, tags and playlists.
-    return {window_.button_playpause, window_.button_random, window_.button_refreshsonglist,
-            window_.button_nextsong, window_.button_previoussong, window_.songlist_grid,
-            window_.page_control, window_.search_q, window_.search_where, window_.button_tag,
-            window_.button_saveplaylist, window_.button_loadplaylist};
-}
 
 void TLibraryScan::showField(TScanField field, const QString &text)
 {
@@ -132,12 +122,12 @@ void TLibraryScan::flushFields(bool repaint)
     for (std::size_t k = 0; k < pendingFields_.size(); ++k) {
         if (!pendingFields_[k])
             continue;
-        window_.display().drawField(fieldName(static_cast<TScanField>(k)), *pendingFields_[k]);
+        links_.display->drawField(fieldName(static_cast<TScanField>(k)), *pendingFields_[k]);
         pendingFields_[k].reset();
         drawn = true;
     }
     if (drawn && repaint)
-        window_.Image1->changed();
+        links_.image->changed();
     sinceRepaint_.restart();
 }
 
@@ -202,7 +192,7 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
     {
         const BusyScope scope(*this);
         const bool fromButton = qobject_cast<QAbstractButton *>(sender) != nullptr;
-        TFileInfos &musiclist = window_.musiclist;
+        TFileInfos &musiclist = *links_.musiclist;
         TStringListC baseDirectories = loadBaseDirectories();
         if (removeMissingDirectories(baseDirectories))
             saveBaseDirectories(baseDirectories);
@@ -210,12 +200,12 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
         if (QFileInfo::exists(songList) && !baseDirectories.isEmpty()) {
             musiclist.loadTable(songList);
             if (fromButton) {
-                window_.button_stopClick();
+                links_.stop();
                 scanner_->removeMissingSongs(musiclist);
                 scanner_->scanDirectories(baseDirectories, musiclist, true);
             }
         } else {
-            window_.button_stopClick();
+            links_.stop();
             if (baseDirectories.isEmpty()) {
                 askForBaseDirectory(baseDirectories);
                 QFile::remove(songList);
@@ -228,10 +218,10 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
         // The tab strip follows the grid, so a later drop goes where the
         // user sees it go.
         {
-            const QSignalBlocker quiet(window_.page_control);
-            window_.page_control->setCurrentIndex(Page::Musiclist);
+            const QSignalBlocker quiet(links_.pageControl);
+            links_.pageControl->setCurrentIndex(Page::Musiclist);
         }
-        window_.showList(musiclist);
+        links_.showList(musiclist);
         libraryLoaded_ = true;
     }
     // The load and the scan leave tens of megabytes freed in a big library.
@@ -261,8 +251,8 @@ void TLibraryScan::askForBaseDirectory(TStringListC &baseDirectories)
 void TLibraryScan::dropFiles(const QStringList &paths)
 {
     // The drop goes where the user saw it go, also when it has to wait.
-    const PendingDrop drop{paths, window_.currentList,
-                           window_.page_control->currentIndex() == Page::Musiclist};
+    const PendingDrop drop{paths, *links_.currentList,
+                           links_.pageControl->currentIndex() == Page::Musiclist};
     runOrKeep([this, drop] { runDrop(drop); }, true);
 }
 
@@ -326,14 +316,14 @@ void TLibraryScan::runDrop(const PendingDrop &drop)
         changed = scanner_->addDroppedPath(path, baseDirectories, *drop.target, drop.onMusiclistTab) || changed;
     if (changed)
         saveBaseDirectories(baseDirectories);
-    showField(TScanField::Interpret, window_.currentArtist);
-    showField(TScanField::Title, window_.currentTitle);
-    showField(TScanField::Album, window_.currentAlbum);
+    showField(TScanField::Interpret, *links_.currentArtist);
+    showField(TScanField::Title, *links_.currentTitle);
+    showField(TScanField::Album, *links_.currentAlbum);
     flushFields(true);
-    window_.showTime();
-    window_.showList(*window_.currentList);
+    links_.showTime();
+    links_.showList(**links_.currentList);
     if (drop.onMusiclistTab)
-        window_.musiclist.saveTable(scanner_->songListFile());
+        links_.musiclist->saveTable(scanner_->songListFile());
 }
 
 void TLibraryScan::addToPlaylist(const QString &path)
@@ -341,7 +331,7 @@ void TLibraryScan::addToPlaylist(const QString &path)
     // A walk of its own: the start-up load and drops wait for it.
     const BusyScope scope(*this);
     if (QFileInfo(path).isDir())
-        scanner_->addDirectory(withoutTrailingSlash(path), window_.playlist, false);
+        scanner_->addDirectory(withoutTrailingSlash(path), *links_.playlist, false);
     else
-        scanner_->addFile(path, window_.playlist, false);
+        scanner_->addFile(path, *links_.playlist, false);
 }

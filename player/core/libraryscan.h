@@ -20,8 +20,39 @@
 #include <memory>
 #include <optional>
 
-class Melodeck;
+class QTabBar;
 class QWidget;
+class TImage;
+class TSkinDisplay;
+class TUnRar;
+
+// What the main window hands the library work at construction: the tables it
+// fills, the controls it shows progress in or blocks, and the few window
+// operations it calls.
+struct TLibraryScanLinks
+{
+    // Gets the drops and the close; owns the base-directory dialog.
+    QWidget *window = nullptr;
+    TImage *image = nullptr;
+    TSkinDisplay *display = nullptr;
+    const TFileFilterInfos *filter = nullptr;
+    const TUnRar *archives = nullptr;
+    TFileInfos *musiclist = nullptr;
+    TFileInfos *playlist = nullptr;
+    // The table the grid shows; read when a drop arrives.
+    TFileInfos *const *currentList = nullptr;
+    QTabBar *pageControl = nullptr;
+    // The playing song's texts, drawn again after a drop.
+    const QString *currentArtist = nullptr;
+    const QString *currentTitle = nullptr;
+    const QString *currentAlbum = nullptr;
+    // Everything that reads or changes a song table, disabled while a scan
+    // runs.
+    QList<QWidget *> blockedWhileScanning;
+    std::function<void()> stop;
+    std::function<void(TFileInfos &list)> showList;
+    std::function<void()> showTime;
+};
 
 class TLibraryScan : public QObject
 {
@@ -32,8 +63,8 @@ public:
     // picture in between still shows the newest texts.
     static constexpr int kRepaintIntervalMs = 30;
 
-    // The window's filter table and archive access must exist already.
-    explicit TLibraryScan(Melodeck &window);
+    // The filter table and archive access must exist already.
+    explicit TLibraryScan(TLibraryScanLinks links);
     ~TLibraryScan() override;
 
     // The sender decides: a button refreshes from disk, anything else (the
@@ -82,9 +113,9 @@ private:
     bool runnableWaiting() const;
     void scheduleWaiting();
     void runWaiting();
-    QList<QWidget *> blockedWhileScanning() const;
 
-    Melodeck &window_;
+    const TLibraryScanLinks links_;
+    QWidget &window_;
     QObject *const image_;
     std::unique_ptr<TLibraryScanner> scanner_;
     std::array<std::optional<QString>, 5> pendingFields_;

@@ -6,6 +6,7 @@
 #include "commandline.h"
 #include "deferredicons.h"
 #include "captions.h"
+#include "closerequest.h"
 #include "melodeck.h"
 #include "dialogs.h"
 #include "programdir.h"
@@ -15,7 +16,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
-#include <QWidget>
 
 #include <memory>
 
@@ -44,18 +44,6 @@ std::unique_ptr<TInstanceLock> instanceCheck(const QString &directory, const QSt
         break;
     }
     return nullptr;
-}
-
-// A termination signal closes the window as its close button would; an
-// open dialog or message box would hold that up, so it is closed first
-// (cancelled), and the window follows once the dialog's loop has returned.
-void closeOnSignal(QWidget &window)
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *widget : windows)
-        if (widget != &window && widget->isVisible() && widget->isModal())
-            widget->close();
-    QTimer::singleShot(0, &window, &QWidget::close);
 }
 } // namespace
 
@@ -103,9 +91,9 @@ int main(int argc, char **argv)
     }
 
     QObject::connect(&termination, &TTerminationSignals::received, &window,
-                     [&window] { closeOnSignal(window); });
+                     [&window] { closeCancellingDialogs(window); });
     if (termination.caught())
-        QTimer::singleShot(0, &window, [&window] { closeOnSignal(window); });
+        QTimer::singleShot(0, &window, [&window] { closeCancellingDialogs(window); });
 
     window.show();
     return QApplication::exec();

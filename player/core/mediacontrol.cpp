@@ -3,6 +3,7 @@
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
 #include "captions.h"
+#include "closerequest.h"
 #include "commandline.h"
 #include "keyboardcontrol.h"
 #include "melodeck.h"
@@ -135,6 +136,8 @@ Mpris::Hooks TMediaControl::hooks()
         w_.raise();
         w_.activateWindow();
     };
-    hooks.quit = [this] { w_.close(); };
+    // As a termination signal: open dialogs are cancelled first, so none
+    // is left over (or acts on) a closed window.
+    hooks.quit = [this] { closeCancellingDialogs(w_); };
     return hooks;
 }

@@ -13,6 +13,7 @@
 #include "playback.h"
 #include "playlistfiles.h"
 #include "playorder.h"
+#include "searchbox.h"
 #include "songlists.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
@@ -78,8 +79,9 @@ void Melodeck::connectEvents()
     connect(Button1, &QPushButton::clicked, this, &Melodeck::Button1Click);
     connect(radio_add, &QPushButton::clicked, this, &Melodeck::radio_addClick);
     connect(radio_sub, &QPushButton::clicked, this, &Melodeck::radio_subClick);
-    playlistFiles_ = std::make_unique<TPlaylistFiles>(*this);
-    tagEditor_ = new TTagEditor(*this, *gridModel_);
+    playlistFiles_ = std::make_unique<TPlaylistFiles>(playlistFilesLinks());
+    tagEditor_ = new TTagEditor(tagEditorLinks());
+    searchBox_ = std::make_unique<TSearchBox>(searchBoxLinks());
     connect(button_saveplaylist, &QPushButton::clicked, this, &Melodeck::button_saveplaylistClick);
     connect(button_loadplaylist, &QPushButton::clicked, this, &Melodeck::button_loadplaylistClick);
     connect(button_tag, &QPushButton::clicked, this, &Melodeck::button_tagClick);
@@ -109,7 +111,7 @@ bool Melodeck::FormCreate()
 
     step(u"id3Table"_s);
     setupId3Tags(id3Tags);
-    libraryScan_ = new TLibraryScan(*this);
+    libraryScan_ = new TLibraryScan(libraryScanLinks());
 
     topRows = {1, 1, 1};
 
@@ -409,4 +411,9 @@ void Melodeck::button_tagClick()
 void Melodeck::songlist_gridSetEditText(int column, int row, const QString &text)
 {
     tagEditor_->songlist_gridSetEditText(column, row, text);
+}
+
+void Melodeck::search_qKeyDown(int key)
+{
+    searchBox_->search_qKeyDown(key);
 }

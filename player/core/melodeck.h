@@ -6,7 +6,6 @@
 
 #include "autotag.h"
 #include "az_id3tag.h"
-#include "az_search.h"
 #include "engine.h"
 #include "inputguard.h"
 #include "options.h"
@@ -43,13 +42,20 @@ struct TKeyboardLinks;
 class TEqualizer;
 class TMediaControl;
 class TLibraryScan;
+struct TLibraryScanLinks;
 class Playback;
 class TPlayOrder;
+struct TPlayOrderLinks;
 class TSongLists;
+struct TSongListsLinks;
 class TSongTableModel;
 class TPlaylistFiles;
+struct TPlaylistFilesLinks;
 class TTabControl;
+class TSearchBox;
+struct TSearchBoxLinks;
 class TTagEditor;
+struct TTagEditorLinks;
 class TWebRadio;
 
 // What the skin editor gets from the main window at start-up.
@@ -121,7 +127,7 @@ public:
     void button_tagClick();
     void songlist_gridSetEditText(int column, int row, const QString &text);
 
-    // The search row (melodeck_search.cpp).
+    // The search row (searchbox.cpp).
     void search_qKeyDown(int key);
 
     // Playback and play order (melodeck_playback.cpp).
@@ -266,6 +272,15 @@ private:
     void createEffects();
     void step(const QString &name) { lifecycleLog_.append(name); }
     void linkAutoTag();
+    // The links the song lists, the library scan, tag mode, the search row,
+    // the play order and the playlist files are built with
+    // (melodeck_links.cpp).
+    TSongListsLinks songListsLinks();
+    TLibraryScanLinks libraryScanLinks();
+    TTagEditorLinks tagEditorLinks();
+    TSearchBoxLinks searchBoxLinks();
+    TPlayOrderLinks playOrderLinks();
+    TPlaylistFilesLinks playlistFilesLinks();
 
     audio::Engine engine_;
     TSkinDisplay display_;
@@ -282,7 +297,7 @@ private:
     std::unique_ptr<TKeyboardControl> keyboard_;
     std::unique_ptr<TPlaylistFiles> playlistFiles_;
     TTagEditor *tagEditor_ = nullptr;
-    TSongSearch songSearch_;
+    std::unique_ptr<TSearchBox> searchBox_;
     std::unique_ptr<TEqualizer> equalizer_;
     std::unique_ptr<TAzVis> spectrum_;
     std::unique_ptr<TMediaControl> mediaControl_;

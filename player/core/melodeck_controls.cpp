@@ -1,5 +1,6 @@
 // The main window's controls: places, captions, hints and starting states.
 
+#include "az_search.h"
 #include "captions.h"
 #include "compactstyle.h"
 #include "defaultskin.h"

@@ -6,7 +6,6 @@
 #include "melodeck.h"
 #include "playback.h"
 #include "playorder.h"
-#include "shutdown.h"
 #include "songlists.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
@@ -42,8 +41,8 @@ void Melodeck::createPlayback()
         showMessage(this, QMessageBox::Critical, title, text);
     };
     playback_ = std::make_unique<Playback>(state, controls, std::move(hooks));
-    songLists_ = std::make_unique<TSongLists>(*this, *gridModel_);
-    playOrder_ = std::make_unique<TPlayOrder>(*this, [](int kind) { return shutdownSystem(kind); });
+    songLists_ = std::make_unique<TSongLists>(songListsLinks());
+    playOrder_ = std::make_unique<TPlayOrder>(playOrderLinks());
 
     connect(&play_monitor, &QTimer::timeout, this, &Melodeck::play_monitorTimer);
     connect(&title_refresh, &QTimer::timeout, this, &Melodeck::title_refreshTimer);

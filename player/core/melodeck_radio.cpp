@@ -28,7 +28,10 @@ void Melodeck::radioSetup()
     hooks.showMessage = [this](const QString &text) {
         showMessage(this, QMessageBox::NoIcon, Caption::WindowTitle, text);
     };
-    hooks.askYesNo = [this](const QString &title, const QString &text) { return askYesNo(this, QMessageBox::Question, title, text); };
+    // The radio's one question removes a station for good: Enter keeps it.
+    hooks.askYesNo = [this](const QString &title, const QString &text) {
+        return askYesNo(this, QMessageBox::Question, title, text, QMessageBox::No);
+    };
     hooks.setBusy = [this](bool busy) {
         if (busy) {
             QApplication::setOverrideCursor(Qt::WaitCursor);

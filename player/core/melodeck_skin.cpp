@@ -37,6 +37,10 @@ constexpr quint32 kVolumeBarColour = 0x000000;
 
 void Melodeck::loadSkin(bool redraw)
 {
+    // A dialog that outlived the window (closed after it) must not bring
+    // back bars, timers and hot keys on it.
+    if (closed_)
+        return;
     // Both files come with the program. Whatever is missing or unreadable is
     // replaced by the built-in skin, and the user hears about it once.
     QStringList unusable;

@@ -1,7 +1,7 @@
 #include "playlistfiles.h"
 
 #include "captions.h"
-#include "melodeck.h"
+#include "options.h"
 #include "tabcontrol.h"
 #include "usermessages.h"
 
@@ -29,41 +29,40 @@ QString withPlaylistExtension(const QString &name)
     return name.endsWith(kExtension, Qt::CaseInsensitive) ? name : name + kExtension;
 }
 
-TPlaylistFiles::TPlaylistFiles(Melodeck &window)
-    : w_(window)
+TPlaylistFiles::TPlaylistFiles(TPlaylistFilesLinks links) : links_(std::move(links))
 {
-    useFilter(*w_.SaveDialog1);
-    useFilter(*w_.OpenDialog1);
+    useFilter(*links_.saveDialog);
+    useFilter(*links_.openDialog);
 }
 
 void TPlaylistFiles::button_saveplaylistClick()
 {
-    const QString chosen = chooseFile(*w_.SaveDialog1);
+    const QString chosen = chooseFile(*links_.saveDialog);
     if (chosen.isEmpty())
         return;
     const QString path = withPlaylistExtension(chosen);
     // The next save starts from the name actually written.
-    w_.SaveDialog1->selectFile(path);
-    w_.playlist.saveTable(path);
+    links_.saveDialog->selectFile(path);
+    links_.playlist->saveTable(path);
 }
 
 void TPlaylistFiles::button_loadplaylistClick()
 {
-    const QString chosen = chooseFile(*w_.OpenDialog1);
+    const QString chosen = chooseFile(*links_.openDialog);
     if (chosen.isEmpty())
         return;
-    if (w_.page_control->currentIndex() == Page::Searchlist) {
-        w_.searchlist.loadTable(chosen);
-        w_.showList(w_.searchlist);
+    if (links_.pageControl->currentIndex() == Page::Searchlist) {
+        links_.searchlist->loadTable(chosen);
+        links_.showList(*links_.searchlist);
         return;
     }
-    w_.playlist.loadTable(chosen);
+    links_.playlist->loadTable(chosen);
     // The tab follows the grid also when the file held no song and nothing
     // starts that would switch it.
     {
-        const QSignalBlocker quiet(w_.page_control);
-        w_.page_control->setCurrentIndex(Page::Playlist);
+        const QSignalBlocker quiet(links_.pageControl);
+        links_.pageControl->setCurrentIndex(Page::Playlist);
     }
-    w_.page_controlChange();
-    w_.playSong(0, true);
+    links_.pageControlChange();
+    links_.playSong(0, true);
 }

@@ -6,8 +6,26 @@
 
 #include <QString>
 
-class Melodeck;
+#include <cstdint>
+#include <functional>
+
 class QFileDialog;
+class QTabBar;
+class TFileInfos;
+
+// What the main window hands the playlist files at construction.
+struct TPlaylistFilesLinks
+{
+    QFileDialog *saveDialog = nullptr;
+    QFileDialog *openDialog = nullptr;
+    TFileInfos *playlist = nullptr;
+    TFileInfos *searchlist = nullptr;
+    QTabBar *pageControl = nullptr;
+    std::function<void(TFileInfos &list)> showList;
+    // Shows the list of the active tab.
+    std::function<void()> pageControlChange;
+    std::function<void(std::int32_t row, bool showPlaylist)> playSong;
+};
 
 // The name a playlist is saved under: ".azl" is appended unless the name
 // already ends in it, in any case. "x.txt" becomes "x.txt.azl".
@@ -19,11 +37,11 @@ public:
     // One entry in both dialogs: this description, the pattern "*.azl".
     static const QString kFilterDescription;
 
-    explicit TPlaylistFiles(Melodeck &window);
+    explicit TPlaylistFiles(TPlaylistFilesLinks links);
 
     void button_saveplaylistClick();
     void button_loadplaylistClick();
 
 private:
-    Melodeck &w_;
+    const TPlaylistFilesLinks links_;
 };

@@ -3,15 +3,39 @@
 // Which playlist row plays next: ">>", "<<", "Random Song", and the end of a
 // song with the after-playlist action.
 
+#include <cstdint>
 #include <functional>
+#include <random>
 
-class Melodeck;
+class QAction;
+class QTabBar;
+class TFileInfos;
+
+// What the main window hands the play order at construction.
+struct TPlayOrderLinks
+{
+    TFileInfos *playlist = nullptr;
+    // The table the grid shows; "Random Song" plays it when the playlist
+    // is empty.
+    TFileInfos *const *currentList = nullptr;
+    const std::int32_t *currentIndex = nullptr;
+    bool *randomMode = nullptr;
+    std::mt19937 *random = nullptr;
+    const QTabBar *pageControl = nullptr;
+    // The three items of the after-playlist menu.
+    const QAction *afterStop = nullptr;
+    const QAction *afterRepeat = nullptr;
+    const QAction *afterShutdown = nullptr;
+    std::function<void(std::int32_t row, bool showPlaylist)> playSong;
+    std::function<void()> stop;
+    // The system's power-off; tests hand in a stand-in.
+    std::function<bool(int kind)> shutdown;
+};
 
 class TPlayOrder
 {
 public:
-    // shutdown stands for the system's power-off; tests hand in a stand-in.
-    TPlayOrder(Melodeck &window, std::function<bool(int kind)> shutdown);
+    explicit TPlayOrder(TPlayOrderLinks links) : links_(std::move(links)) {}
 
     void button_nextsongClick();
     void button_previoussongClick();
@@ -23,6 +47,5 @@ public:
     int random(int n);
 
 private:
-    Melodeck &w_;
-    std::function<bool(int)> shutdown_;
+    const TPlayOrderLinks links_;
 };

@@ -3,8 +3,9 @@
 #include "captions.h"
 #include "inputguard.h"
 #include "medialibraries.h"
-#include "melodeck.h"
+#include "options.h"
 #include "playback.h"
+#include "skinsettings.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
 
@@ -33,44 +34,44 @@ const QString kDescendingMark = u"<"_s;
 constexpr int kTabStripOffset = 2;
 } // namespace
 
-TSongLists::TSongLists(Melodeck &window, TSongTableModel &model)
-    : w_(window), model_(model)
+TSongLists::TSongLists(TSongListsLinks links)
+    : links_(std::move(links)), model_(*links_.model)
 {
-    w_.songlist_grid->viewport()->installEventFilter(this);
-    w_.songlist_grid->viewport()->setMouseTracking(true);
+    links_.grid->viewport()->installEventFilter(this);
+    links_.grid->viewport()->setMouseTracking(true);
     // Header clicks sort (or do nothing); they never select a column.
-    w_.songlist_grid->horizontalHeader()->setSectionsClickable(false);
-    w_.songlist_grid->horizontalHeader()->viewport()->installEventFilter(this);
-    w_.page_control->installEventFilter(this);
+    links_.grid->horizontalHeader()->setSectionsClickable(false);
+    links_.grid->horizontalHeader()->viewport()->installEventFilter(this);
+    links_.pageControl->installEventFilter(this);
 }
 
 bool TSongLists::tagMode() const
 {
-    return w_.button_tag->text() == Caption::TagMode;
+    return links_.tagButton->text() == Caption::TagMode;
 }
 
 int *TSongLists::topRowOf(const TFileInfos *list)
 {
-    if (list == &w_.musiclist)
-        return &w_.topRows[0];
-    if (list == &w_.searchlist)
-        return &w_.topRows[1];
-    if (list == &w_.radiolist)
-        return &w_.topRows[2];
+    if (list == links_.musiclist)
+        return &(*links_.topRows)[0];
+    if (list == links_.searchlist)
+        return &(*links_.topRows)[1];
+    if (list == links_.radiolist)
+        return &(*links_.topRows)[2];
     return nullptr;
 }
 
 int TSongLists::firstVisibleRow() const
 {
-    const int row = w_.songlist_grid->rowAt(0);
+    const int row = links_.grid->rowAt(0);
     return row < 0 ? 1 : row + 1;
 }
 
 void TSongLists::setFirstVisibleRow(int gridRow)
 {
     // The scroll range follows the new row count only after a layout pass.
-    w_.songlist_grid->doItemsLayout();
-    w_.songlist_grid->verticalScrollBar()->setValue(std::max(0, gridRow - 1));
+    links_.grid->doItemsLayout();
+    links_.grid->verticalScrollBar()->setValue(std::max(0, gridRow - 1));
 }
 
 void TSongLists::selectGridRow(int gridRow)
@@ -78,53 +79,53 @@ void TSongLists::selectGridRow(int gridRow)
     const int row = gridRow - 1;
     if (row < 0 || row >= model_.rowCount())
         return;
-    w_.songlist_grid->setCurrentIndex(model_.index(row, 0));
-    w_.songlist_grid->selectRow(row);
+    links_.grid->setCurrentIndex(model_.index(row, 0));
+    links_.grid->selectRow(row);
 }
 
 void TSongLists::createTabs()
 {
-    const QSignalBlocker quiet(w_.page_control);
-    w_.page_control->setTabWidth(kTabWidth);
-    while (w_.page_control->count() > 0)
-        w_.page_control->removeTab(0);
+    const QSignalBlocker quiet(links_.pageControl);
+    links_.pageControl->setTabWidth(kTabWidth);
+    while (links_.pageControl->count() > 0)
+        links_.pageControl->removeTab(0);
     for (const QString &caption : kTabCaptions)
-        w_.page_control->addTab(caption);
-    w_.page_control->setCurrentIndex(Page::Musiclist);
+        links_.pageControl->addTab(caption);
+    links_.pageControl->setCurrentIndex(Page::Musiclist);
 }
 
 void TSongLists::showList(TFileInfos &list)
 {
-    if (int *top = topRowOf(w_.currentList))
+    if (int *top = topRowOf(*links_.currentList))
         *top = firstVisibleRow();
-    w_.currentList = &list;
+    *links_.currentList = &list;
     model_.setTable(&list);
     if (list.count() > 0) {
-        w_.songlist_grid->setColumnWidth(0, kNumberColumnWidth);
-        w_.songlist_grid->setColumnWidth(1, kTitleColumnWidth);
+        links_.grid->setColumnWidth(0, kNumberColumnWidth);
+        links_.grid->setColumnWidth(1, kTitleColumnWidth);
     }
     writeHeaders();
     // Whole rows are selected and cells are not edited on every list; only
     // the playlist's rows can be dragged.
-    w_.songlist_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    w_.songlist_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    rowMoving_ = &list == &w_.playlist;
+    links_.grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    links_.grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    rowMoving_ = &list == links_.playlist;
     if (rowMoving_) {
-        w_.songlist_grid->clearSelection();
-        selectGridRow(w_.currentIndex + 1);
-        setFirstVisibleRow(w_.currentIndex > 0 ? w_.currentIndex : 1);
+        links_.grid->clearSelection();
+        selectGridRow(*links_.currentIndex + 1);
+        setFirstVisibleRow(*links_.currentIndex > 0 ? *links_.currentIndex : 1);
     } else {
         const int top = *topRowOf(&list);
         setFirstVisibleRow(top);
-        w_.songlist_grid->clearSelection();
+        links_.grid->clearSelection();
         selectGridRow(firstVisibleRow());
     }
-    w_.showSongInfo(true);
+    links_.showSongInfo(true);
 }
 
 void TSongLists::writeHeaders()
 {
-    const std::uint8_t flags = w_.currentList->sortFlags;
+    const std::uint8_t flags = (*links_.currentList)->sortFlags;
     const QString &mark = (flags & SortFlag::Ascending) ? kAscendingMark : kDescendingMark;
     QStringList headers;
     for (int column = 0; column < kHeaderCaptions.size(); ++column) {
@@ -139,39 +140,39 @@ void TSongLists::sortByColumn(int column)
     if (column < 0 || column >= TSongTableModel::kColumnCount)
         return;
     const auto mask = static_cast<std::uint8_t>(1u << (column + 1));
-    if (w_.currentList->sortFlags & mask)
-        w_.sortDirection ^= 1;
+    if ((*links_.currentList)->sortFlags & mask)
+        *links_.sortDirection ^= 1;
     else
-        w_.sortDirection = 1;
-    w_.currentList->sort(static_cast<std::uint8_t>(mask + w_.sortDirection));
-    showList(*w_.currentList);
+        *links_.sortDirection = 1;
+    (*links_.currentList)->sort(static_cast<std::uint8_t>(mask + *links_.sortDirection));
+    showList(**links_.currentList);
 }
 
 void TSongLists::songlist_gridDblClick()
 {
     if (tagMode())
         return;
-    w_.randomMode = false;
-    const int selected = w_.songlist_grid->currentIndex().row();
-    if (w_.page_control->currentIndex() == Page::Playlist) {
-        w_.playSong(selected, true);
-    } else if (w_.currentList->count() > 0 && selected >= 0 && selected < w_.currentList->count()) {
+    *links_.randomMode = false;
+    const int selected = links_.grid->currentIndex().row();
+    if (links_.pageControl->currentIndex() == Page::Playlist) {
+        links_.playSong(selected, true);
+    } else if ((*links_.currentList)->count() > 0 && selected >= 0 && selected < (*links_.currentList)->count()) {
         // The row is taken before the playlist is emptied, in case the
         // shown list is the playlist itself.
         TFileInfos chosen;
-        chosen.appendRowFrom(*w_.currentList, selected);
-        w_.playlist.clear();
-        w_.playlist.appendRowFrom(chosen, 0);
-        w_.playSong(0, true);
+        chosen.appendRowFrom(**links_.currentList, selected);
+        links_.playlist->clear();
+        links_.playlist->appendRowFrom(chosen, 0);
+        links_.playSong(0, true);
     }
-    w_.search_q->setFocus();
+    links_.searchQuery->setFocus();
 }
 
 void TSongLists::songlist_gridMouseUp(Qt::MouseButton button, int row, int column)
 {
     if (tagMode() || row < 0)
         return;
-    const int page = w_.page_control->currentIndex();
+    const int page = links_.pageControl->currentIndex();
     if (row == 0) {
         if (page == Page::Searchlist || page == Page::Playlist)
             sortByColumn(column);
@@ -181,29 +182,29 @@ void TSongLists::songlist_gridMouseUp(Qt::MouseButton button, int row, int colum
         return;
     if (page == Page::Playlist) {
         const int top = firstVisibleRow();
-        w_.playlist.deleteRow(static_cast<std::uint32_t>(row - 1));
-        showList(w_.playlist);
+        links_.playlist->deleteRow(static_cast<std::uint32_t>(row - 1));
+        showList(*links_.playlist);
         setFirstVisibleRow(top);
-        w_.songlist_grid->clearSelection();
+        links_.grid->clearSelection();
         selectGridRow(row);
-    } else if (w_.currentList->count() > 0 && row - 1 < w_.currentList->count()) {
-        w_.playlist.appendRowFrom(*w_.currentList, row - 1);
-        if (w_.button_stop->isEnabled()) {
-            w_.songlist_grid->clearSelection();
+    } else if ((*links_.currentList)->count() > 0 && row - 1 < (*links_.currentList)->count()) {
+        links_.playlist->appendRowFrom(**links_.currentList, row - 1);
+        if (links_.stopButton->isEnabled()) {
+            links_.grid->clearSelection();
             selectGridRow(row);
         } else {
-            w_.randomMode = false;
-            w_.playSong(w_.playlist.count() - 1, true);
+            *links_.randomMode = false;
+            links_.playSong(links_.playlist->count() - 1, true);
         }
     }
-    w_.search_q->setFocus();
+    links_.searchQuery->setFocus();
 }
 
 void TSongLists::songlist_gridMouseMove(int row, int column)
 {
-    if (!w_.skinSettings().showGridHints)
+    if (!links_.skinSettings->showGridHints)
         return;
-    QWidget *viewport = w_.songlist_grid->viewport();
+    QWidget *viewport = links_.grid->viewport();
     const QModelIndex cell = row >= 1 ? model_.index(row - 1, column) : QModelIndex();
     if (cell.isValid() && column >= 1)
         viewport->setToolTip(cell.data(Qt::DisplayRole).toString());
@@ -217,15 +218,15 @@ void TSongLists::songlist_gridMouseMove(int row, int column)
 
 void TSongLists::songlist_gridRowMoved(int from, int to)
 {
-    TFileInfos &list = *w_.currentList;
+    TFileInfos &list = **links_.currentList;
     const int source = from - 1;
     const int target = to - 1;
     if (source < 0 || target < 0 || source >= list.count() || target >= list.count() || source == target)
         return;
     for (TStringListC *column : {&list.filename, &list.archive, &list.artist, &list.title, &list.album})
         column->move(source, target);
-    if (&list == &w_.playlist) {
-        std::int32_t &current = w_.currentIndex;
+    if (&list == links_.playlist) {
+        std::int32_t &current = *links_.currentIndex;
         if (current == source)
             current = target;
         else if (current > source && current <= target)
@@ -235,7 +236,7 @@ void TSongLists::songlist_gridRowMoved(int from, int to)
     }
     // The model numbers the rows itself, so the first column follows.
     model_.reload();
-    w_.songlist_grid->clearSelection();
+    links_.grid->clearSelection();
     selectGridRow(to);
 }
 
@@ -244,46 +245,46 @@ void TSongLists::page_controlMouseDown(Qt::MouseButton button, int x)
     if (button != Qt::RightButton)
         return;
     const int tab = (x - kTabStripOffset) / kTabWidth;
-    if (x < kTabStripOffset || tab != w_.page_control->currentIndex())
+    if (x < kTabStripOffset || tab != links_.pageControl->currentIndex())
         return;
     if (tab == Page::Playlist) {
-        w_.playlist.clear();
-        showList(w_.playlist);
+        links_.playlist->clear();
+        showList(*links_.playlist);
         return;
     }
     // Counted once: appending the playlist to itself doubles it.
-    const TFileInfos &source = *w_.currentList;
+    const TFileInfos &source = **links_.currentList;
     const int rows = source.count();
     if (rows == 0)
         return;
     for (int row = 0; row < rows; ++row)
-        w_.playlist.appendRowFrom(source, row);
-    if (w_.button_stop->isEnabled()) {
+        links_.playlist->appendRowFrom(source, row);
+    if (links_.stopButton->isEnabled()) {
         {
-            const QSignalBlocker quiet(w_.page_control);
-            w_.page_control->setCurrentIndex(Page::Playlist);
+            const QSignalBlocker quiet(links_.pageControl);
+            links_.pageControl->setCurrentIndex(Page::Playlist);
         }
-        w_.page_controlChange();
+        links_.pageControlChange();
     } else {
-        w_.randomMode = false;
-        w_.playSong(w_.playlist.count() - rows, true);
+        *links_.randomMode = false;
+        links_.playSong(links_.playlist->count() - rows, true);
     }
 }
 
 QWidget *TSongLists::controlOf(const QObject *watched) const
 {
-    QTableView *grid = w_.songlist_grid;
+    QTableView *grid = links_.grid;
     if (watched == grid->viewport() || watched == grid->horizontalHeader()->viewport())
         return grid;
-    if (watched == w_.page_control)
-        return w_.page_control;
+    if (watched == links_.pageControl)
+        return links_.pageControl;
     return nullptr;
 }
 
 bool TSongLists::eventFilter(QObject *watched, QEvent *event)
 {
-    QTableView *grid = w_.songlist_grid;
-    if (!w_.inputGuard().allows(controlOf(watched))) {
+    QTableView *grid = links_.grid;
+    if (!links_.inputGuard->allows(controlOf(watched))) {
         // Qt drops the input of a disabled control after this; a held
         // control handles it itself. Neither shows a stale hint.
         dragFrom_ = -1;
@@ -304,7 +305,7 @@ bool TSongLists::eventFilter(QObject *watched, QEvent *event)
         }
         return false;
     }
-    if (watched == w_.page_control) {
+    if (watched == links_.pageControl) {
         if (event->type() == QEvent::MouseButtonPress) {
             const auto *mouse = static_cast<QMouseEvent *>(event);
             page_controlMouseDown(mouse->button(), mouse->position().toPoint().x());
@@ -366,7 +367,7 @@ bool TSongLists::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ToolTip: {
         const auto *help = static_cast<QHelpEvent *>(event);
         const QString text = grid->viewport()->toolTip();
-        if (w_.skinSettings().showGridHints && !text.isEmpty())
+        if (links_.skinSettings->showGridHints && !text.isEmpty())
             QToolTip::showText(help->globalPos(), text, grid->viewport());
         else
             QToolTip::hideText();

@@ -8,11 +8,48 @@
 #include <QModelIndex>
 #include <QObject>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 
-class Melodeck;
+class QLineEdit;
+class QPushButton;
+class QTableView;
 class TFileInfos;
+class TInputGuard;
+class TSkinSettings;
 class TSongTableModel;
+class TTabControl;
+
+// What the main window hands the song lists at construction: the four
+// tables, the play state they read and set, and the controls they use.
+struct TSongListsLinks
+{
+    TFileInfos *musiclist = nullptr;
+    TFileInfos *searchlist = nullptr;
+    TFileInfos *radiolist = nullptr;
+    TFileInfos *playlist = nullptr;
+    // The table the grid shows; showList sets it.
+    TFileInfos **currentList = nullptr;
+    std::int32_t *currentIndex = nullptr;
+    bool *randomMode = nullptr;
+    std::uint8_t *sortDirection = nullptr;
+    // The first visible rows of musiclist, searchlist and radiolist.
+    std::array<int, 3> *topRows = nullptr;
+    // Read anew each time: a new skin replaces the settings.
+    const TSkinSettings *skinSettings = nullptr;
+    TInputGuard *inputGuard = nullptr;
+    TSongTableModel *model = nullptr;
+    QTableView *grid = nullptr;
+    TTabControl *pageControl = nullptr;
+    QLineEdit *searchQuery = nullptr;
+    QPushButton *stopButton = nullptr;
+    QPushButton *tagButton = nullptr;
+    std::function<void(std::int32_t row, bool showPlaylist)> playSong;
+    std::function<void(bool numberOnly)> showSongInfo;
+    // Shows the list of the active tab.
+    std::function<void()> pageControlChange;
+};
 
 class TSongLists : public QObject
 {
@@ -23,7 +60,7 @@ public:
     static constexpr int kNumberColumnWidth = 35;
     static constexpr int kTitleColumnWidth = 155;
 
-    TSongLists(Melodeck &window, TSongTableModel &model);
+    explicit TSongLists(TSongListsLinks links);
 
     void createTabs();
     void showList(TFileInfos &list);
@@ -53,7 +90,7 @@ private:
     int *topRowOf(const TFileInfos *list);
     void selectGridRow(int gridRow);
 
-    Melodeck &w_;
+    const TSongListsLinks links_;
     TSongTableModel &model_;
     bool rowMoving_ = false;
     int dragFrom_ = -1;

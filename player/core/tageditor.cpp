@@ -2,7 +2,6 @@
 
 #include "captions.h"
 #include "inputguard.h"
-#include "melodeck.h"
 #include "scanner.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
@@ -75,18 +74,18 @@ const QString TTagEditor::kQuestionText =
     u"Do you want to save the changes you added to your musiclist? Remark: Changes will only apply to the "
     u"database, not to the files themselves."_s;
 
-TTagEditor::TTagEditor(Melodeck &window, TSongTableModel &model)
-    : QObject(&window), w_(window), model_(model)
+TTagEditor::TTagEditor(TTagEditorLinks links)
+    : QObject(links.window), links_(std::move(links)), model_(*links_.model)
 {
     delegate_ = new TTagCellDelegate(
         [this](int column, int gridRow, const QString &text) { songlist_gridSetEditText(column, gridRow, text); },
         this);
-    w_.songlist_grid->setItemDelegate(delegate_);
+    links_.grid->setItemDelegate(delegate_);
 }
 
 bool TTagEditor::inTagMode() const
 {
-    return w_.button_tag->text() == Caption::TagMode;
+    return links_.tagButton->text() == Caption::TagMode;
 }
 
 void TTagEditor::button_tagClick()
@@ -101,59 +100,58 @@ void TTagEditor::setLocked(bool locked)
 {
     // Nothing may replace or play from the tables being edited; stop, save
     // and the hot keys stay, and a playing song goes on.
-    for (QWidget *control : {w_.button_playpause, w_.button_random, w_.button_refreshsonglist, w_.button_nextsong,
-                             w_.button_previoussong, w_.button_loadplaylist})
+    for (QWidget *control : links_.lockedInTagMode)
         control->setEnabled(!locked);
-    w_.page_control->setEnabled(!locked);
+    links_.pageControl->setEnabled(!locked);
     // The grid's and the tabs' own mouse handlers rest; the cells get the
     // clicks.
-    w_.inputGuard().setHold(TInputGuard::Hold::TagMode, locked);
+    links_.inputGuard->setHold(TInputGuard::Hold::TagMode, locked);
 }
 
 void TTagEditor::enterTagMode()
 {
     {
-        const QSignalBlocker quiet(w_.page_control);
-        w_.page_control->setCurrentIndex(Page::Musiclist);
+        const QSignalBlocker quiet(links_.pageControl);
+        links_.pageControl->setCurrentIndex(Page::Musiclist);
     }
-    w_.page_controlChange();
-    QTableView *grid = w_.songlist_grid;
+    links_.pageControlChange();
+    QTableView *grid = links_.grid;
     grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
                           | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     // The cell under the old row selection, not the whole row, is current.
     if (const QModelIndex current = grid->currentIndex(); current.isValid())
         grid->setCurrentIndex(model_.index(current.row(), current.column() > 0 ? current.column() : 1));
-    w_.tagsChanged = false;
-    w_.button_tag->setText(Caption::TagMode);
+    *links_.tagsChanged = false;
+    links_.tagButton->setText(Caption::TagMode);
     setLocked(true);
 }
 
 void TTagEditor::leaveTagMode()
 {
-    delegate_->closeOpenEditor(*w_.songlist_grid);
-    if (w_.tagsChanged) {
+    delegate_->closeOpenEditor(*links_.grid);
+    if (*links_.tagsChanged) {
         const QString songList = programDir() + kSongListFileName;
-        if (askYesNo(&w_, QMessageBox::Question, kQuestionTitle, kQuestionText)) {
-            w_.musiclist.saveTable(songList);
+        if (askYesNo(links_.window, QMessageBox::Question, kQuestionTitle, kQuestionText)) {
+            links_.musiclist->saveTable(songList);
         } else {
-            w_.musiclist.loadTable(songList);
-            w_.page_controlChange();
+            links_.musiclist->loadTable(songList);
+            links_.pageControlChange();
         }
     }
-    QTableView *grid = w_.songlist_grid;
+    QTableView *grid = links_.grid;
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The last edited cell's row is selected whole again.
     if (const QModelIndex current = grid->currentIndex(); current.isValid())
         grid->selectRow(current.row());
-    w_.button_tag->setText(Caption::Tag);
+    links_.tagButton->setText(Caption::Tag);
     setLocked(false);
 }
 
 void TTagEditor::songlist_gridSetEditText(int column, int row, const QString &text)
 {
-    TFileInfos &list = *w_.currentList;
+    TFileInfos &list = **links_.currentList;
     const int index = row - 1;
     if (index < 0 || index >= list.count())
         return;
@@ -176,6 +174,6 @@ void TTagEditor::songlist_gridSetEditText(int column, int row, const QString &te
     if (edited && index < edited->size())
         (*edited)[index] = text;
     model_.cellsChanged(index, column, column);
-    if (edited && !w_.tagsChanged)
-        w_.tagsChanged = true;
+    if (edited && !*links_.tagsChanged)
+        *links_.tagsChanged = true;
 }

@@ -5,13 +5,40 @@
 // music files are never touched. Leaving the mode asks whether the changes go
 // to "songlist.azl" or are thrown away.
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
-class Melodeck;
+#include <functional>
+
+class QPushButton;
+class QTabBar;
+class QTableView;
+class QWidget;
+class TFileInfos;
+class TInputGuard;
 class TSongTableModel;
 class TTagCellDelegate;
-class QWidget;
+
+// What the main window hands tag mode at construction.
+struct TTagEditorLinks
+{
+    // Parent of the question on leaving.
+    QWidget *window = nullptr;
+    QTableView *grid = nullptr;
+    TSongTableModel *model = nullptr;
+    QPushButton *tagButton = nullptr;
+    QTabBar *pageControl = nullptr;
+    TInputGuard *inputGuard = nullptr;
+    TFileInfos *musiclist = nullptr;
+    // The table the grid shows; the edits go there.
+    TFileInfos *const *currentList = nullptr;
+    bool *tagsChanged = nullptr;
+    // The buttons that would replace or play from the tables being edited.
+    QList<QWidget *> lockedInTagMode;
+    // Shows the list of the active tab.
+    std::function<void()> pageControlChange;
+};
 
 class TTagEditor : public QObject
 {
@@ -19,7 +46,7 @@ public:
     static const QString kQuestionTitle;
     static const QString kQuestionText;
 
-    TTagEditor(Melodeck &window, TSongTableModel &model);
+    explicit TTagEditor(TTagEditorLinks links);
 
     void button_tagClick();
     // row is the grid row (list row + 1).
@@ -31,7 +58,7 @@ private:
     void leaveTagMode();
     void setLocked(bool locked);
 
-    Melodeck &w_;
+    const TTagEditorLinks links_;
     TSongTableModel &model_;
     TTagCellDelegate *delegate_ = nullptr;
 };

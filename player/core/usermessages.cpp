@@ -58,10 +58,11 @@ void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
     box.exec();
 }
 
-bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
+bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+              QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::No);
+    box.setDefaultButton(defaultButton);
     if (testLogEnabled()) {
         const bool yes = nextTestAnswer();
         testLog(u"question "_s + title + u": "_s + text + (yes ? u" -> Yes"_s : u" -> No"_s));

@@ -20,10 +20,13 @@ bool testLogEnabled();
 // A message box with one OK button; returns when it is closed.
 void showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
 
-// A question with the buttons Yes and No; true for Yes. In a test run it
-// answers itself with the next word of $MELODECK_TEST_ANSWERS ("yes,no,..."),
-// and No once the words run out.
-bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text);
+// A question with the buttons Yes and No; true for Yes. Enter answers Yes,
+// as users of the desktop expect, unless the caller makes No the default
+// for a Yes that cannot be undone. In a test run it answers itself with the
+// next word of $MELODECK_TEST_ANSWERS ("yes,no,..."), and No once the words
+// run out.
+bool askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+              QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
 
 // Runs one of the desktop's file dialogs and returns the chosen path, or an
 // empty text when the user cancelled. In a test run no dialog appears: the

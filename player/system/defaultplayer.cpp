@@ -31,7 +31,7 @@ bool TDefaultPlayer::checkFileType(const QString &extension, int index)
     const QString command = playerCommand(setup_.programPath);
     if (readOpenCommand(extension, kOpenVerb) == command)
         return false;
-    if (!setup_.ask(kQuestionTitle, kQuestionText.arg(extension)))
+    if (!setup_.ask(kQuestionTitle, kQuestionText.arg(extension), true))
         return false;
     storeFileTypes(kFirstFileTypeLine + index, {readFileClass(extension)});
     if (registerFileType(extension, kPlayerFileClass, command, kOpenVerb, setup_.icon))
@@ -50,7 +50,7 @@ void TDefaultPlayer::checkDefaultPlayer(bool switchedOn)
         if (checkFileType(extensions.at(i), i))
             changed = true;
     }
-    if (changed && setup_.ask(kRestartTitle, kRestartText))
+    if (changed && setup_.ask(kRestartTitle, kRestartText, false))
         setup_.restart();
 }
 

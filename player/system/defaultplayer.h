@@ -28,8 +28,9 @@ struct TDefaultPlayerSetup
     // "skin.azo", and the lines it gets when it is missing or short.
     QString settingsFile;
     QStringList settingsDefaults;
-    // A Yes/No question; true for Yes.
-    std::function<bool(const QString &title, const QString &text)> ask;
+    // A Yes/No question; true for Yes. yesByDefault is false where Yes
+    // cannot be undone (the restart), so that Enter does not answer it.
+    std::function<bool(const QString &title, const QString &text, bool yesByDefault)> ask;
     std::function<void(TNoticeKind kind, const QString &text)> tell;
     // Asked for after a take-over when the user agrees to restart.
     std::function<void()> restart;

@@ -315,6 +315,8 @@ void TMprisService::raise()
 
 void TMprisService::quit()
 {
+    // Not behind the queue: an action waiting on a message box would hold
+    // it up until the box is answered, and ending cancels that box anyway.
     if (hooks_.quit)
-        enqueue([this] { hooks_.quit(); });
+        QMetaObject::invokeMethod(this, [this] { hooks_.quit(); }, Qt::QueuedConnection);
 }

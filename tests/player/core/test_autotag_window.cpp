@@ -3,6 +3,7 @@
 // "Cancel" leave in the library, its store and the grid.
 
 #include "autotag.h"
+#include "az_search.h"
 #include "tabcontrol.h"
 #include "test_play_support.h"
 

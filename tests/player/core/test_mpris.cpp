@@ -3,10 +3,12 @@
 
 #include "az_position_bar.h"
 #include "az_volume_bar.h"
+#include "dialogs.h"
 #include "keyboardcontrol.h"
 #include "mpris_support.h"
 #include "support/loopbackserver.h"
 #include "tabcontrol.h"
+#include "usermessages.h"
 #include "test_play_support.h"
 
 #include <QDBusMetaType>
@@ -14,6 +16,8 @@
 #include <QDBusVariant>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 #include <cmath>
@@ -214,8 +218,47 @@ TEST_F(MprisTest, ThePlayerAsAProgram)
 
     // Quit closes the window the normal way, which leaves the bus.
     call(u"Quit"_s, {}, kRoot);
-    EXPECT_FALSE(window_->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window_->isVisible(); }, playtest::kStateWaitMs));
     EXPECT_FALSE(window_->mediaControl()->service().published());
+}
+
+TEST_F(MprisTest, QuitCancelsAnOpenDialogBeforeTheWindowCloses)
+{
+    const struct {
+        const char *what;
+        std::function<void(Melodeck &)> open;
+    } rows[] = {
+        {"the skin editor", [](Melodeck &window) { window.Button1Click(); }},
+        {"a question",
+         [](Melodeck &window) {
+             EXPECT_FALSE(askYesNo(&window, QMessageBox::Question, u"Question"_s, u"Go on?"_s));
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        startWith(&Melodeck::playlist, {u"one.mp3"_s});
+        createDialogs(*window_);
+        // A real box, not one that answers itself in test runs.
+        qunsetenv("MELODECK_TEST_LOG");
+        bool cancelled = false;
+        QTimer::singleShot(0, window_.get(), [&] {
+            const QPointer<QWidget> dialog = QApplication::activeModalWidget();
+            if (!dialog)
+                return;
+            call(u"Quit"_s, {}, kRoot);
+            cancelled = QTest::qWaitFor([&] { return !dialog || !dialog->isVisible(); }, playtest::kStateWaitMs);
+            // Left open over the closed window: the user closes it.
+            if (!cancelled)
+                dialog->close();
+        });
+        row.open(*window_);
+        EXPECT_TRUE(cancelled);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !window_->isVisible(); }, playtest::kStateWaitMs));
+        // The editor's closing put no skin back on the closed window.
+        EXPECT_EQ(window_->positionBar(), nullptr);
+        EXPECT_EQ(window_->volumeBar(), nullptr);
+        qputenv("MELODECK_TEST_LOG", QFile::encodeName(logPath_));
+    }
 }
 
 TEST_F(MprisTest, ChangesAreAnnouncedWhateverMadeThem)

@@ -126,7 +126,7 @@ protected:
         setup.icon = u"melodeck"_s;
         setup.settingsFile = settingsFile();
         setup.settingsDefaults = settingsLines_;
-        setup.ask = [this, answers](const QString &title, const QString &text) mutable {
+        setup.ask = [this, answers](const QString &title, const QString &text, bool) mutable {
             asked_.append(title + u": "_s + text);
             return !answers.isEmpty() && answers.takeFirst() == u"yes"_s;
         };
