@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6opengl6-dev libgl-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libsdl2-dev libfftw3-dev libarchive13
+  libtag1-dev
   libx11-dev libxi-dev
   fonts-liberation
   googletest libgtest-dev libgmock-dev libbenchmark-dev
