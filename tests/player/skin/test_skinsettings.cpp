@@ -46,8 +46,9 @@ TEST(SkinSettingsLines, AllTwentySixLinesDecode)
     EXPECT_TRUE(s.equalizerOn);
     EXPECT_EQ(s.spectrumColor, 0xFF00FFu);
     EXPECT_FALSE(s.spectrumOn);
-    // Written back, the lines are the same (the colours by name or "$").
-    EXPECT_EQ(s.toLines(), customLines());
+    // Written back, the lines are the same (the colours by name or "$"),
+    // with levelling off after them.
+    EXPECT_EQ(s.toLines(), customLines() << u"0"_s);
 }
 
 TEST(SkinSettingsLines, OnlyTheExactTextOneSwitchesAFlagOn)
@@ -70,6 +71,22 @@ TEST(SkinSettingsLines, OnlyTheExactTextOneSwitchesAFlagOn)
             EXPECT_EQ(s, expected) << "line " << line << " text '" << off.toStdString() << "'";
         }
     }
+}
+
+TEST(SkinSettingsLines, TheLineAfterTheTwentySixIsTheLevellingModeAndAnythingUnknownIsOff)
+{
+    const std::vector<std::pair<QString, ReplayGainMode>> cases{
+        {u"0"_s, ReplayGainMode::Off},   {u"1"_s, ReplayGainMode::Track}, {u"2"_s, ReplayGainMode::Album},
+        {u"3"_s, ReplayGainMode::Off},   {u"1 "_s, ReplayGainMode::Off},  {u"02"_s, ReplayGainMode::Off},
+        {u"track"_s, ReplayGainMode::Off}, {u""_s, ReplayGainMode::Off},
+    };
+    for (const auto &[text, mode] : cases) {
+        const TSkinSettings s = decode(customLines() << text, true);
+        EXPECT_EQ(s.replayGain, mode) << text.toStdString();
+        EXPECT_EQ(s.toLines().at(SkinLine::ReplayGain), QString::number(static_cast<int>(mode)));
+    }
+    // An older file of 26 lines is complete and levels nothing.
+    EXPECT_EQ(decode(customLines(), true).replayGain, ReplayGainMode::Off);
 }
 
 TEST(SkinSettingsLines, PreviousFileTypesDoNotChangeTheSkin)
