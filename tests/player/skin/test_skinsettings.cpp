@@ -75,18 +75,16 @@ TEST(SkinSettingsLines, OnlyTheExactTextOneSwitchesAFlagOn)
 
 TEST(SkinSettingsLines, TheLineAfterTheTwentySixIsTheLevellingModeAndAnythingUnknownIsOff)
 {
-    const std::vector<std::pair<QString, ReplayGainMode>> cases{
-        {u"0"_s, ReplayGainMode::Off},   {u"1"_s, ReplayGainMode::Track}, {u"2"_s, ReplayGainMode::Album},
-        {u"3"_s, ReplayGainMode::Off},   {u"1 "_s, ReplayGainMode::Off},  {u"02"_s, ReplayGainMode::Off},
-        {u"track"_s, ReplayGainMode::Off}, {u""_s, ReplayGainMode::Off},
-    };
-    for (const auto &[text, mode] : cases) {
+    using M = ReplayGainMode;
+    for (const auto &[text, mode] : std::vector<std::pair<QString, M>>{
+             {u"0"_s, M::Off}, {u"1"_s, M::Track}, {u"2"_s, M::Album}, {u"3"_s, M::Off}, {u"1 "_s, M::Off},
+             {u"02"_s, M::Off}, {u"track"_s, M::Off}}) {
         const TSkinSettings s = decode(customLines() << text, true);
         EXPECT_EQ(s.replayGain, mode) << text.toStdString();
         EXPECT_EQ(s.toLines().at(SkinLine::ReplayGain), QString::number(static_cast<int>(mode)));
     }
     // An older file of 26 lines is complete and levels nothing.
-    EXPECT_EQ(decode(customLines(), true).replayGain, ReplayGainMode::Off);
+    EXPECT_EQ(decode(customLines(), true).replayGain, M::Off);
 }
 
 TEST(SkinSettingsLines, PreviousFileTypesDoNotChangeTheSkin)
