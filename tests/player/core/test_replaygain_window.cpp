@@ -4,8 +4,6 @@
 #include "tabcontrol.h"
 #include "test_play_support.h"
 
-#include <QAction>
-
 #include <taglib/apetag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
@@ -115,7 +113,6 @@ TEST_F(ReplayGainWindow, SongsTaggedTwelveDecibelsApartPlayAtOneLevelWhenLevelle
     qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(home() + u"heard.raw"_s));
     start();
     qputenv("SDL_AUDIODRIVER", "dummy");
-    window_->after_playlist_stop->setChecked(true);
     for (std::size_t i = 0; i < kCases.size(); ++i) {
         TSkinSettings settings;
         settings.spectrumOn = false;
