@@ -365,6 +365,15 @@ bool Engine::channelRemoveFx(Handle channel, Handle fx)
     return stream && stream->removeFx(fx);
 }
 
+bool Engine::channelSetGain(Handle channel, float factor)
+{
+    const auto stream = impl_->stream(channel);
+    if (!stream)
+        return false;
+    stream->setGain(factor);
+    return true;
+}
+
 bool Engine::fxGetParameters(Handle fx, ParamEq &params) const
 {
     const auto stream = impl_->fxStream(fx);

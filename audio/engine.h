@@ -95,6 +95,10 @@ public:
     bool channelRemoveFx(Handle channel, Handle fx);
     bool fxGetParameters(Handle fx, ParamEq &params) const;
     bool fxSetParameters(Handle fx, const ParamEq &params);
+    // Scales what the stream decodes, ahead of its effects and apart from
+    // the device volume (loudness levelling). Set it before the stream is
+    // played from its start; 1 leaves the sound unchanged.
+    bool channelSetGain(Handle channel, float factor);
 
 private:
     std::unique_ptr<EngineImpl> impl_;

@@ -278,6 +278,7 @@ void Stream::run()
         const bool more = source_->read(block);
         if (!more)
             block.clear();
+        gain_.apply(block.data(), block.size());
         applyFx(block);
         if (!resample(block, converted, !more)) {
             failed_.store(true);

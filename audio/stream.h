@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine.h"
+#include "gainstage.h"
 #include "mediasource.h"
 #include "netinput.h"
 #include "peakingband.h"
@@ -57,6 +58,7 @@ public:
     bool removeFx(Handle fx);
     bool fxParams(Handle fx, ParamEq &params) const;
     bool setFxParams(Handle fx, const ParamEq &params);
+    void setGain(float factor) { gain_.setFactor(factor); }
 
     void addMetaSync(Handle sync, SyncProc proc);
     // Runs on the decoder thread once the output has taken the last frame.
@@ -144,6 +146,7 @@ private:
     std::array<std::atomic<float>, kHistory> history_{};
     std::atomic<std::size_t> historyWrite_{0};
 
+    GainStage gain_;
     mutable std::mutex fxMutex_;
     std::vector<FxSlot> fx_;
 

@@ -35,6 +35,7 @@ void Melodeck::createPlayback()
     };
     hooks.songEnded = [this] { playOrder_->songEnded(); };
     hooks.setEqualizer = [this](audio::Handle stream) { equalizer_->setEqualizer(stream); };
+    hooks.replayGainMode = [this] { return skin_.replayGain; };
     hooks.openStation = [this](int, const QString &url) { return webRadio_ && webRadio_->openStation(url); };
     hooks.setApplicationTitle = [this](const QString &title) { setWindowTitle(title); };
     hooks.showMessage = [this](const QString &title, const QString &text) {

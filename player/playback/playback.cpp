@@ -1,6 +1,7 @@
 #include "playback.h"
 
 #include "az_position_bar.h"
+#include "replaygain.h"
 #include "skindisplay.h"
 #include "timage.h"
 #include "untunrar.h"
@@ -50,6 +51,17 @@ audio::Handle Playback::openFile(const QString &path, const QString &nameForType
     return s_.engine.streamCreateFile(file, 0, 0, flags);
 }
 
+void Playback::applyReplayGain(const QString &path, const QString &nameForType)
+{
+    const ReplayGainMode mode = h_.replayGainMode ? h_.replayGainMode() : ReplayGainMode::Off;
+    if (mode == ReplayGainMode::Off)
+        return;
+    const ReplayGainValues values
+        = readReplayGain(QFile::encodeName(path).toStdString(), lowerExtension(nameForType).toStdString());
+    s_.engine.channelSetGain(s_.currentStream,
+                             static_cast<float>(replayGainFactor(values, mode == ReplayGainMode::Album)));
+}
+
 void Playback::setTitleText(const QString &artist, const QString &title)
 {
     if (h_.setApplicationTitle)
@@ -85,6 +97,7 @@ void Playback::playSong(std::int32_t index, bool showPlaylist)
     const QString archive = list.archive.value(index);
     const bool radio = filename.isEmpty() && !archive.isEmpty();
     radioPlaying_ = radio;
+    QString opened = filename;
     if (radio) {
         if (!h_.openStation || !h_.openStation(index, archive)) {
             s_.currentStream = 0;
@@ -98,8 +111,10 @@ void Playback::playSong(std::int32_t index, bool showPlaylist)
         // A member that could not be written must not be played from
         // whatever an earlier member left in the scratch file.
         const TUnRar *unrar = h_.archives ? h_.archives() : nullptr;
-        if (unrar && unrar->extractMember(archive, filename, QString(), unrar->scratchFile()))
-            s_.currentStream = openFile(unrar->scratchFile(), filename, 0);
+        if (unrar && unrar->extractMember(archive, filename, QString(), unrar->scratchFile())) {
+            opened = unrar->scratchFile();
+            s_.currentStream = openFile(opened, filename, 0);
+        }
     }
     if (s_.currentStream == 0) {
         if (h_.showMessage)
@@ -114,6 +129,8 @@ void Playback::playSong(std::int32_t index, bool showPlaylist)
                                          this, [this, stream] { streamEnded(stream); }, Qt::QueuedConnection);
                                  });
     }
+    if (!radio)
+        applyReplayGain(opened, filename);
     if (h_.setEqualizer)
         h_.setEqualizer(s_.currentStream);
     const QString artist = list.artist.value(index);

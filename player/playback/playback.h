@@ -9,6 +9,7 @@
 
 #include "engine.h"
 #include "options.h"
+#include "skinsettings.h"
 
 #include <QObject>
 #include <QString>
@@ -68,6 +69,9 @@ struct PlaybackHooks
     std::function<void()> songEnded;
     // Puts the equalizer on a new stream; may be empty.
     std::function<void(audio::Handle)> setEqualizer;
+    // How songs are levelled; read for every song, so a change is heard
+    // from the next one. Empty means off.
+    std::function<ReplayGainMode()> replayGainMode;
     // Opens, starts and registers a radio station; empty until web radio exists.
     std::function<bool(int row, const QString &url)> openStation;
     std::function<void(const QString &)> setApplicationTitle;
@@ -120,6 +124,7 @@ public:
 
 private:
     audio::Handle openFile(const QString &path, const QString &nameForType, std::uint32_t flags);
+    void applyReplayGain(const QString &path, const QString &nameForType);
     void setTitleText(const QString &artist, const QString &title);
     void startVisuals(bool start);
     void songHasEnded();

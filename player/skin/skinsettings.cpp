@@ -80,6 +80,15 @@ private:
     bool usable_ = true;
 };
 
+ReplayGainMode replayGainModeFromText(const QString &text)
+{
+    if (text == u"1"_s)
+        return ReplayGainMode::Track;
+    if (text == u"2"_s)
+        return ReplayGainMode::Album;
+    return ReplayGainMode::Off;
+}
+
 QString flagText(bool on)
 {
     return on ? kOn : kOff;
@@ -126,6 +135,9 @@ TSkinSettings TSkinSettings::fromLines(const QStringList &lines, bool *ok)
     r.flag(Line::EqualizerOn, s.equalizerOn);
     r.color(Line::SpectrumColor, s.spectrumColor);
     r.flag(Line::SpectrumOn, s.spectrumOn);
+    // Newer than the rest: missing or unknown text is off, not damage.
+    if (Line::ReplayGain < lines.size())
+        s.replayGain = replayGainModeFromText(lines.at(Line::ReplayGain));
     if (ok != nullptr)
         *ok = r.allUsable();
     return s;
@@ -144,6 +156,7 @@ QStringList TSkinSettings::toLines() const
     lines << flagText(checkDefaultPlayer);
     for (const int band : equalizer)
         lines << QString::number(band);
-    lines << flagText(equalizerOn) << colorToString(spectrumColor) << flagText(spectrumOn);
+    lines << flagText(equalizerOn) << colorToString(spectrumColor) << flagText(spectrumOn)
+          << QString::number(static_cast<int>(replayGain));
     return lines;
 }

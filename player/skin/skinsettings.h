@@ -1,14 +1,17 @@
 #pragma once
 
-// The 26 lines of "skin.azo": colours, switches, hot keys, the file types
-// taken over from other programs, the equalizer and the spectrum.
+// The lines of "skin.azo": colours, switches, hot keys, the file types
+// taken over from other programs, the equalizer, the spectrum and, last,
+// the loudness levelling mode.
 
 #include <QString>
 #include <QStringList>
 
 #include <array>
 
-constexpr int kSkinSettingsLineCount = 26;
+// The 26 original lines and the levelling mode after them; a file of 26
+// lines is as good as ever and plays with levelling off.
+constexpr int kSkinSettingsLineCount = 27;
 constexpr int kHotKeyCount = 6;
 constexpr int kEqualizerBandCount = 7;
 constexpr int kPreviousFileTypeCount = 5;
@@ -36,6 +39,7 @@ constexpr int FirstBand = 16;
 constexpr int EqualizerOn = 23;
 constexpr int SpectrumColor = 24;
 constexpr int SpectrumOn = 25;
+constexpr int ReplayGain = 26;
 } // namespace SkinLine
 
 // The file name of the skin settings and of the skin picture in programDir().
@@ -43,6 +47,9 @@ extern const QString kSkinSettingsFileName; // "skin.azo"
 extern const QString kSkinPictureFileName;  // "skin.bmp"
 // The text that marks a file type with nothing to restore.
 extern const QString kNotSetFileType;       // "melodeck_not_set"
+
+// How songs are levelled by their stored loudness values, as line 26 holds it.
+enum class ReplayGainMode { Off = 0, Track = 1, Album = 2 };
 
 struct TSkinSettings
 {
@@ -57,6 +64,7 @@ struct TSkinSettings
     bool equalizerOn = false;
     quint32 spectrumColor = 0;
     bool spectrumOn = false;
+    ReplayGainMode replayGain = ReplayGainMode::Off;
 
     // The settings the program ships with (the same as the shipped file).
     static TSkinSettings defaults();

@@ -4,6 +4,7 @@
 
 #include "colorstrings.h"
 #include "formcontrols.h"
+#include "replaygainchoice.h"
 #include "timage.h"
 
 #include <QCheckBox>
@@ -116,6 +117,7 @@ void Tskin_editor_form::createControls()
     Button6 = button(this, u"Button6"_s, kShrink, {150, 297, 33, 25});
     for (QPushButton *b : {Button5, Button6})
         b->setEnabled(false);
+    replay_gain = new TReplayGainChoice(this);
 
     Label2 = namedLabel(this, u"Label2"_s, kLabel2, {8, 331, 100, 16});
     QStringList statusNames = standardColorNames();

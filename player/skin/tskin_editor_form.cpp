@@ -5,6 +5,7 @@
 #include "formcontrols.h"
 #include "keynames.h"
 #include "options.h"
+#include "replaygainchoice.h"
 #include "skindisplay.h"
 #include "timage.h"
 
@@ -110,6 +111,7 @@ void Tskin_editor_form::showSkinSettings(const QStringList &lines)
     vis_enabled->setChecked(line(Line::SpectrumOn) == kOn);
     key_enabled->setChecked(line(Line::HotKeysOn) == kOn);
     checkMainDev->setChecked(line(Line::CheckDefaultPlayer) == kOn);
+    replay_gain->setMode(TSkinSettings::fromLines(lines).replayGain);
     const auto edits = hotKeyEdits();
     for (int i = 0; i < kHotKeyCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
@@ -262,6 +264,7 @@ bool Tskin_editor_form::saveSkinSettings()
         links_.readEqualizer(s.equalizer, s.equalizerOn);
     s.spectrumColor = colorOf(vis_color);
     s.spectrumOn = vis_enabled->isChecked();
+    s.replayGain = replay_gain->mode();
     const QString path = programDir() + kSkinSettingsFileName;
     if (s.saveToFile(path))
         return true;

@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TImage;
+class TReplayGainChoice;
 
 // What the editor uses of the rest of the program, handed over at creation.
 struct TSkinEditorLinks
@@ -144,6 +145,7 @@ public:
     QPushButton *Button2 = nullptr;
     QPushButton *Button4 = nullptr;
     QLabel *Label13 = nullptr;
+    TReplayGainChoice *replay_gain = nullptr;
     QFileDialog *openpicture = nullptr;
 
 public Q_SLOTS:

@@ -6,6 +6,7 @@
 #include "defaultskin.h"
 #include "melodeck.h"
 #include "options.h"
+#include "replaygainchoice.h"
 #include "tequalizer_form.h"
 #include "timage.h"
 #include "tskin_editor_form.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -121,6 +123,29 @@ TEST_F(SkinEditorWindowTest, SaveSkinStoresTheMarkedPartAsA24BitSkinWithTheChose
     // Closing applied what was stored.
     EXPECT_EQ(window_->Image1->picture().pixel(kPlainSpot), source.pixel(kPlainSpot));
     EXPECT_EQ(window_->skinSettings().hotKeys[HotKey::Next], 116);
+}
+
+TEST_F(SkinEditorWindowTest, TheLevellingChoiceIsStoredBySaveSkinAndShownAgainOnOpening)
+{
+    TReplayGainChoice *choice = editor_->replay_gain;
+    // Whole and readable, and clear of every other control of the window.
+    EXPECT_LE(choice->caption()->sizeHint().width(), choice->caption()->width());
+    EXPECT_LE(choice->box()->sizeHint().width(), choice->box()->width());
+    EXPECT_TRUE(editor_->rect().contains(choice->geometry()));
+    for (const QWidget *other : editor_->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(other == choice || other->isWindow() || !other->geometry().intersects(choice->geometry()))
+            << qPrintable(other->objectName());
+    for (const ReplayGainMode mode : {ReplayGainMode::Album, ReplayGainMode::Track, ReplayGainMode::Off}) {
+        editor_->show();
+        choice->setMode(mode);
+        editor_->Button3->click();
+        EXPECT_EQ(storedSettings().value(SkinLine::ReplayGain), QString::number(static_cast<int>(mode)));
+        EXPECT_EQ(window_->skinSettings().replayGain, mode);
+        choice->setMode(mode == ReplayGainMode::Off ? ReplayGainMode::Album : ReplayGainMode::Off);
+        editor_->show();
+        EXPECT_EQ(choice->mode(), mode);
+        editor_->Button4->click();
+    }
 }
 
 TEST_F(SkinEditorWindowTest, CancelAfterPreviewRestoresTheStoredSkin)

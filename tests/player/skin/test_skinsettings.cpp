@@ -46,8 +46,9 @@ TEST(SkinSettingsLines, AllTwentySixLinesDecode)
     EXPECT_TRUE(s.equalizerOn);
     EXPECT_EQ(s.spectrumColor, 0xFF00FFu);
     EXPECT_FALSE(s.spectrumOn);
-    // Written back, the lines are the same (the colours by name or "$").
-    EXPECT_EQ(s.toLines(), customLines());
+    // Written back, the lines are the same (the colours by name or "$"),
+    // with levelling off after them.
+    EXPECT_EQ(s.toLines(), customLines() << u"0"_s);
 }
 
 TEST(SkinSettingsLines, OnlyTheExactTextOneSwitchesAFlagOn)
@@ -70,6 +71,20 @@ TEST(SkinSettingsLines, OnlyTheExactTextOneSwitchesAFlagOn)
             EXPECT_EQ(s, expected) << "line " << line << " text '" << off.toStdString() << "'";
         }
     }
+}
+
+TEST(SkinSettingsLines, TheLineAfterTheTwentySixIsTheLevellingModeAndAnythingUnknownIsOff)
+{
+    using M = ReplayGainMode;
+    for (const auto &[text, mode] : std::vector<std::pair<QString, M>>{
+             {u"0"_s, M::Off}, {u"1"_s, M::Track}, {u"2"_s, M::Album}, {u"3"_s, M::Off}, {u"1 "_s, M::Off},
+             {u"02"_s, M::Off}, {u"track"_s, M::Off}}) {
+        const TSkinSettings s = decode(customLines() << text, true);
+        EXPECT_EQ(s.replayGain, mode) << text.toStdString();
+        EXPECT_EQ(s.toLines().at(SkinLine::ReplayGain), QString::number(static_cast<int>(mode)));
+    }
+    // An older file of 26 lines is complete and levels nothing.
+    EXPECT_EQ(decode(customLines(), true).replayGain, M::Off);
 }
 
 TEST(SkinSettingsLines, PreviousFileTypesDoNotChangeTheSkin)
