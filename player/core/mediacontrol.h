@@ -1,21 +1,19 @@
 #pragma once
 
 // The desktop's media control of the main window: the media-player service
-// on the session bus, given the window's state and its handlers. Requests
-// reach the same handlers the buttons and the hot keys use; a request that a
-// desktop sends for a media-key press the hot keys already act on is
-// dropped, so one press never acts twice.
+// on the session bus, given the window's state and its handlers as hooks.
+// Requests reach the same handlers the buttons and the hot keys use; a
+// request that a desktop sends for a media-key press the hot keys already
+// act on is dropped, so one press never acts twice.
 
 #include "mprisservice.h"
 
 #include <memory>
 
-class Melodeck;
-
 class TMediaControl
 {
 public:
-    explicit TMediaControl(Melodeck &window);
+    explicit TMediaControl(Mpris::Hooks hooks);
     ~TMediaControl();
 
     TMediaControl(const TMediaControl &) = delete;
@@ -34,10 +32,5 @@ public:
     TMprisService &service() const { return *service_; }
 
 private:
-    Mpris::Hooks hooks();
-    Mpris::Track track() const;
-    bool stationPlaying() const;
-
-    Melodeck &w_;
     std::unique_ptr<TMprisService> service_;
 };
