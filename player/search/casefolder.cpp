@@ -65,6 +65,41 @@ void TCaseFolder::appendUpper(const QString &text, std::string &out) const
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
+void TCaseFolder::appendUpperUtf8(QByteArrayView utf8, std::string &out) const
+{
+    // Table characters are one or two bytes long and stay so upper-cased.
+    const std::size_t start = out.size();
+    out.resize(start + 2 * static_cast<std::size_t>(utf8.size()));
+    char *to = out.data() + start;
+    const auto *from = reinterpret_cast<const unsigned char *>(utf8.data());
+    const unsigned char *const end = from + utf8.size();
+    while (from < end) {
+        char16_t unit = *from;
+        if (unit >= 0x80) {
+            if (unit < 0xC0 || unit >= 0xE0 || from + 1 == end) {
+                unit = kTableEnd;
+            } else {
+                unit = static_cast<char16_t>(((unit & 0x1F) << 6) | (from[1] & 0x3F));
+                ++from;
+            }
+        }
+        ++from;
+        const char16_t upper = unit < kTableEnd ? table_[unit] : kNotAlone;
+        if (upper == kNotAlone) {
+            out.resize(start);
+            appendSearchBytes(locale_.toUpper(QString::fromUtf8(utf8)), out);
+            return;
+        }
+        if (upper < 0x80) {
+            *to++ = static_cast<char>(upper);
+        } else {
+            *to++ = static_cast<char>(0xC0 | (upper >> 6));
+            *to++ = static_cast<char>(0x80 | (upper & 0x3F));
+        }
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
 void appendSearchBytes(QStringView text, std::string &out)
 {
     for (const QChar c : text)

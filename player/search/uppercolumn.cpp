@@ -16,40 +16,45 @@ constexpr std::size_t kMaxBytes = std::numeric_limits<std::uint32_t>::max();
 
 constexpr char kRowEnd = '\xFF';
 
-bool sameText(const QString &a, const QString &b)
+// The cell of the column at row, or the empty text past its end.
+TTextArena::Cell cellAt(const TSongColumn &column, qsizetype row)
 {
-    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
-}
-
-const QString &textAt(const TStringListC &column, qsizetype row)
-{
-    static const QString empty;
-    return row < column.size() ? column.at(row) : empty;
+    static const char nothing = '\0';
+    return row < column.size() ? column.rawCell(row) : TTextArena::Cell{&nothing, 0, false, QByteArrayView(&nothing, 1)};
 }
 
 } // namespace
 
-bool TUpperColumn::isCurrent(const TStringListC &column, qsizetype rows) const
+bool TUpperColumn::isCurrent(const TSongColumn &column, qsizetype rows) const
 {
     return built_ && rows == rows_ && column.size() == source_.size()
-           && (column.isEmpty() || column.constData() == source_.constData());
+           && (column.isEmpty()
+               || (column.cells().constData() == source_.cells().constData() && column.sharesArena(source_)));
 }
 
-qsizetype TUpperColumn::unchangedRow(const QString &text, qsizetype from) const
+qsizetype TUpperColumn::unchangedRow(const TSongColumn &column, qsizetype row, qsizetype from) const
 {
-    const qsizetype end = std::min(rows_, from + kLookahead);
-    for (qsizetype row = from; row < end; ++row)
-        if (sameText(textAt(source_, row), text))
-            return row;
+    const qsizetype end = std::min({rows_, source_.size(), from + kLookahead});
+    if (column.sharesArena(source_)) {
+        const TTextArena::Offset offset = column.cell(row);
+        for (qsizetype known = from; known < end; ++known)
+            if (source_.cell(known) == offset)
+                return known;
+        return -1;
+    }
+    const QByteArrayView record = column.rawCell(row).record;
+    for (qsizetype known = from; known < end; ++known)
+        if (source_.rawCell(known).record == record)
+            return known;
     return -1;
 }
 
-void TUpperColumn::rebuild(const TStringListC &column, qsizetype rows, const TCaseFolder &folder)
+void TUpperColumn::rebuild(const TSongColumn &column, qsizetype rows, const TCaseFolder &folder)
 {
     const bool reuse = built_ && usable_;
     std::size_t expected = 0;
     for (qsizetype row = 0; row < rows; ++row)
-        expected += static_cast<std::size_t>(textAt(column, row).size()) + 1;
+        expected += static_cast<std::size_t>(cellAt(column, row).size) + 1;
     std::string bytes;
     bytes.reserve(expected);
     std::vector<std::uint32_t> starts;
@@ -59,14 +64,17 @@ void TUpperColumn::rebuild(const TStringListC &column, qsizetype rows, const TCa
     qsizetype previous = 0;
     for (qsizetype row = 0; row < rows && fits; ++row) {
         starts.push_back(static_cast<std::uint32_t>(bytes.size()));
-        const QString &text = textAt(column, row);
-        const qsizetype known = reuse ? unchangedRow(text, previous) : -1;
+        const qsizetype known = reuse && row < column.size() ? unchangedRow(column, row, previous) : -1;
         if (known >= 0) {
             const std::size_t from = starts_[static_cast<std::size_t>(known)];
             bytes.append(bytes_, from, starts_[static_cast<std::size_t>(known) + 1] - from);
             previous = known + 1;
         } else {
-            folder.appendUpper(text, bytes);
+            const TTextArena::Cell cell = cellAt(column, row);
+            if (cell.wide)
+                folder.appendUpper(column.at(row), bytes);
+            else
+                folder.appendUpperUtf8(QByteArrayView(cell.bytes, cell.size), bytes);
             bytes.push_back(kRowEnd);
         }
         fits = bytes.size() <= kMaxBytes;
@@ -92,13 +100,13 @@ void TUpperColumn::reset()
 }
 
 std::vector<TSearchRow> TUpperColumn::rowsContaining(std::string_view needle,
-                                                     const std::vector<TSearchRow> &candidates) const
+                                                     const std::vector<TSearchRow> &candidates, TSearchRow end) const
 {
     std::vector<TSearchRow> found;
     if (!usable_ || needle.empty())
         return found;
     const char *base = bytes_.data();
-    const std::size_t size = bytes_.size();
+    const std::size_t size = starts_[end];
     std::size_t next = 0;
     // Each scan starts at the next candidate and runs to the first match
     // anywhere after it, so the block is read at most once in all.

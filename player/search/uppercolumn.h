@@ -21,23 +21,24 @@ public:
     // rows. The block keeps a shallow copy of the column it was built from,
     // so any change to the column copies the column's data away from that
     // copy, and no caller has to report its changes.
-    bool isCurrent(const TStringListC &column, qsizetype rows) const;
+    bool isCurrent(const TSongColumn &column, qsizetype rows) const;
     // Builds the block anew. Texts found unchanged at (about) the same row as
     // before keep their upper-cased bytes; only the others are upper-cased.
-    void rebuild(const TStringListC &column, qsizetype rows, const TCaseFolder &folder);
+    void rebuild(const TSongColumn &column, qsizetype rows, const TCaseFolder &folder);
     void reset();
     // False when the column is too large for the block's 32-bit offsets.
     bool usable() const { return usable_; }
 
-    // The rows among the candidates (ascending) whose upper-cased text holds
-    // the needle (non-empty, in the byte form of appendSearchBytes), ascending.
-    std::vector<TSearchRow> rowsContaining(std::string_view needle,
-                                           const std::vector<TSearchRow> &candidates) const;
+    // The rows among the candidates (ascending, all below end) whose
+    // upper-cased text holds the needle (non-empty, in the byte form of
+    // appendSearchBytes), ascending.
+    std::vector<TSearchRow> rowsContaining(std::string_view needle, const std::vector<TSearchRow> &candidates,
+                                           TSearchRow end) const;
 
 private:
-    qsizetype unchangedRow(const QString &text, qsizetype from) const;
+    qsizetype unchangedRow(const TSongColumn &column, qsizetype row, qsizetype from) const;
 
-    TStringListC source_;
+    TSongColumn source_;
     qsizetype rows_ = 0;
     bool built_ = false;
     bool usable_ = false;

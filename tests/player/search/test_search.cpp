@@ -137,12 +137,12 @@ private:
 
 void changeTable(TFileInfos &table, RandomTexts &random)
 {
-    std::array<TStringListC *, 5> columns{&table.filename, &table.archive, &table.artist, &table.title,
+    std::array<TSongColumn *, 5> columns{&table.filename, &table.archive, &table.artist, &table.title,
                                           &table.album};
     switch (random.below(5)) {
     case 0: // a tag edit
         if (table.count() > 0)
-            (*columns.at(static_cast<std::size_t>(random.below(5))))[random.below(table.count())] = random.text(6);
+            columns.at(static_cast<std::size_t>(random.below(5)))->replace(random.below(table.count()), random.text(6));
         break;
     case 1:
         table.deleteRow(static_cast<std::uint32_t>(random.below(table.count() + 1)));
@@ -153,10 +153,9 @@ void changeTable(TFileInfos &table, RandomTexts &random)
     case 3:
         table.sort(SortFlag::Title | SortFlag::Ascending);
         break;
-    default: // a reload: equal texts in new strings
-        for (TStringListC *column : columns)
-            for (QString &text : *column)
-                text = QString(text.constData(), text.size());
+    default: // a reload: equal texts in a new block
+        for (TSongColumn *column : columns)
+            *column = TSongColumn(column->toList());
         break;
     }
 }
