@@ -31,6 +31,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <functional>
 #include <unistd.h>
 #include <cstdio>
 #include <optional>
@@ -42,6 +43,8 @@ namespace {
 constexpr double kGoalMs = 300.0;
 constexpr double kLibraryGoalMs = 1000.0;
 constexpr double kMemoryGoalMiB = 250.0;
+constexpr double kSearchGoalMs = 150.0;
+constexpr double kSortGoalMs = 200.0;
 constexpr int kTimeoutMs = 60000;
 
 // CPU time the process has used so far, user and system, in milliseconds:
@@ -108,7 +111,72 @@ struct Home {
     std::vector<double> cpu;
     std::vector<double> deferred;
     std::vector<double> resident;
+    std::vector<double> search;
+    std::vector<double> sort;
+    double hits = 0;
 };
+
+// Runs xdotool with the arguments; its standard output, or nothing when it failed.
+std::optional<QByteArray> xdotool(const QProcessEnvironment &env, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.start(u"xdotool"_s, arguments);
+    if (!tool.waitForFinished(kTimeoutMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return std::nullopt;
+    return tool.readAllStandardOutput();
+}
+
+// Milliseconds from `act` to the log line starting with `event`, whose last
+// word it puts into `count`; -1 when the line did not come.
+double timeUntil(const QString &log, const char *event, const std::function<bool()> &act, double &count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!act())
+        return -1;
+    while (clock.elapsed() < kTimeoutMs) {
+        QFile file(log);
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                if (line.startsWith(event)) {
+                    count = line.mid(line.lastIndexOf(' ') + 1).toDouble();
+                    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+                }
+            }
+        }
+        QThread::usleep(250);
+    }
+    return -1;
+}
+
+// The user's one-word search over "All" and the sort of its hits by Title,
+// typed and clicked through the X server as the user's keys and mouse would.
+// The times include starting xdotool, a few milliseconds.
+bool searchAndSort(const QProcessEnvironment &env, qint64 pid, const QString &log, Home &home)
+{
+    const std::optional<QByteArray> found =
+        xdotool(env, {u"search"_s, u"--sync"_s, u"--pid"_s, QString::number(pid)});
+    if (!found)
+        return false;
+    const QString window = QString::fromLatin1(found->trimmed().split('\n').value(0));
+    if (!xdotool(env, {u"windowfocus"_s, u"--sync"_s, window}) || !xdotool(env, {u"type"_s, u"summer"_s}))
+        return false;
+    const double searchMs = timeUntil(log, "searched", [&] { return xdotool(env, {u"key"_s, u"Return"_s}).has_value(); },
+                                      home.hits);
+    // The Title header, just right of the number column, in the window's
+    // own coordinates.
+    double sorted = 0;
+    const double sortMs = timeUntil(log, "sorted", [&] {
+        return xdotool(env, {u"mousemove"_s, u"--window"_s, window, u"60"_s, u"262"_s, u"click"_s, u"1"_s})
+            .has_value();
+    }, sorted);
+    if (searchMs < 0 || sortMs < 0 || sorted != home.hits)
+        return false;
+    home.search.push_back(searchMs);
+    home.sort.push_back(sortMs);
+    return true;
+}
 
 // A private X server; it picks a free display itself and names it on its
 // standard output once it accepts clients.
@@ -147,7 +215,7 @@ private:
 };
 
 // Starts the program once in `home`; false when it did not show its window.
-bool startOnce(const QString &program, QProcessEnvironment env, const QString &log, Home &home)
+bool startOnce(const QString &program, QProcessEnvironment env, const QString &log, bool drive, Home &home)
 {
     env.insert(u"MELODECK_HOME"_s, home.path);
     env.insert(u"MELODECK_TEST_LOG"_s, log);
@@ -186,10 +254,16 @@ bool startOnce(const QString &program, QProcessEnvironment env, const QString &l
         }
         QThread::usleep(250);
     }
+    const bool driven = deferredMs < 0 || home.songs == 0 || !drive
+                        || searchAndSort(env, process.processId(), log, home);
     process.kill();
     process.waitForFinished(5000);
     if (deferredMs < 0) {
         std::fprintf(stderr, "bench_startup: no window with its library after %d ms\n", kTimeoutMs);
+        return false;
+    }
+    if (!driven) {
+        std::fprintf(stderr, "bench_startup: the search or the sort did not come through\n");
         return false;
     }
     home.shown.push_back(shownMs);
@@ -252,9 +326,14 @@ int main(int argc, char **argv)
         }
     }
 
+    // Keys and mouse clicks need an X server and xdotool.
+    const bool drive = env.value(u"QT_QPA_PLATFORM"_s) == u"xcb"_s
+                       && !QStandardPaths::findExecutable(u"xdotool"_s).isEmpty();
+    if (!drive)
+        std::fprintf(stderr, "bench_startup: no X server or no xdotool; the search and the sort are not measured\n");
     for (int i = 0; i < runs; ++i) {
         for (Home &home : homes) {
-            if (!startOnce(program, env, runtime.filePath(u"run%1-%2.log"_s.arg(i).arg(home.songs)), home))
+            if (!startOnce(program, env, runtime.filePath(u"run%1-%2.log"_s.arg(i).arg(home.songs)), drive, home))
                 return 1;
         }
     }
@@ -268,6 +347,11 @@ int main(int argc, char **argv)
         report("cpu", home.cpu, 0);
         report("library", home.deferred, home.songs > 100000 ? kLibraryGoalMs : 0);
         report("resident", home.resident, home.songs > 100000 ? kMemoryGoalMiB : 0, "MiB");
+        if (!home.search.empty()) {
+            std::fprintf(stderr, "    one-word search over All, %.0f hits; then sorting them by Title:\n", home.hits);
+            report("search", home.search, home.songs > 100000 ? kSearchGoalMs : 0);
+            report("sort", home.sort, home.songs > 100000 ? kSortGoalMs : 0);
+        }
     }
     const Home &tenth = homes[1];
     const Home &million = homes[2];
@@ -277,6 +361,9 @@ int main(int argc, char **argv)
                  (median(million.resident) - median(homes[0].resident))
                      / (median(tenth.resident) - median(homes[0].resident)),
                  (median(million.resident) - median(homes[0].resident)) * 1024.0 / million.songs);
+    if (!million.search.empty())
+        std::fprintf(stderr, "  1,000,000 / 100,000 songs: search %.2fx, sort %.2fx\n",
+                     median(million.search) / median(tenth.search), median(million.sort) / median(tenth.sort));
     std::fprintf(stderr, "  (cpu: processor time the program used until shown; library: until the deferred "
                          "start-up has filled the grid; wall times follow the machine's load)\n");
     return 0;
