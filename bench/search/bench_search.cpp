@@ -4,6 +4,7 @@
 // brought up to date then). budget_share below 1 is within the 50 ms budget.
 #include "az_search.h"
 #include "benchlibrary.h"
+#include "benchqueries.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,31 +21,6 @@ const TFileInfos &library()
     return table;
 }
 
-struct Query
-{
-    const char *name;
-    QString text;
-    int mode;
-};
-
-// Common and rare words, one character, and quoted terms, in every mode.
-const std::vector<Query> &queries()
-{
-    static const std::vector<Query> list{
-        {"entire/word", u"summer rain"_s, SearchMode::EntireString},
-        {"entire/umlaut", u"über"_s, SearchMode::EntireString},
-        {"entire/one_char", u"e"_s, SearchMode::EntireString},
-        {"entire/missing", u"xylophone"_s, SearchMode::EntireString},
-        {"and/two_terms", u"love \"blue river\""_s, SearchMode::AllTerms},
-        {"and/three_terms", u"dreams café zero"_s, SearchMode::AllTerms},
-        {"and/one_char", u"e"_s, SearchMode::AllTerms},
-        {"or/two_terms", u"xylophone \"heart song\""_s, SearchMode::AnyTerm},
-        {"or/three_terms", u"night über rain"_s, SearchMode::AnyTerm},
-        {"or/one_char", u"e"_s, SearchMode::AnyTerm},
-    };
-    return list;
-}
-
 void report(benchmark::State &state, std::size_t hits)
 {
     state.counters["hits"] = static_cast<double>(hits);
@@ -52,7 +28,7 @@ void report(benchmark::State &state, std::size_t hits)
 }
 
 // The search the user repeats: the copy is current.
-void searchAll(benchmark::State &state, const Query &query)
+void searchAll(benchmark::State &state, const BenchQuery &query)
 {
     const TFileInfos &table = library();
     TSongSearch search;
@@ -67,7 +43,7 @@ void searchAll(benchmark::State &state, const Query &query)
 }
 
 // The plain scan that upper-cases every value on every query, for comparison.
-void scanAll(benchmark::State &state, const Query &query)
+void scanAll(benchmark::State &state, const BenchQuery &query)
 {
     int hits = 0;
     for (auto _ : state) {
@@ -111,11 +87,11 @@ void searchAfterTagEdit(benchmark::State &state)
 
 void registerAll()
 {
-    for (const Query &query : queries()) {
+    for (const BenchQuery &query : benchQueries()) {
         benchmark::RegisterBenchmark((std::string("search_all/") + query.name).c_str(), searchAll, query)
             ->Unit(benchmark::kMillisecond);
     }
-    for (const Query &query : queries()) {
+    for (const BenchQuery &query : benchQueries()) {
         benchmark::RegisterBenchmark((std::string("plain_scan_all/") + query.name).c_str(), scanAll, query)
             ->Unit(benchmark::kMillisecond)
             ->Iterations(3);

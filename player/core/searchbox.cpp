@@ -4,12 +4,15 @@
 #include "skindisplay.h"
 #include "tabcontrol.h"
 #include "timage.h"
+#include "usermessages.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTableView>
+
+using namespace Qt::StringLiterals;
 
 void TSearchBox::search_qKeyDown(int key)
 {
@@ -40,4 +43,5 @@ void TSearchBox::search_qKeyDown(int key)
         links_.pageControl->setCurrentIndex(page);
     }
     links_.pageControlChange();
+    testLog(u"searched "_s + QString::number((*links_.currentList)->count()));
 }

@@ -8,6 +8,7 @@
 #include "skinsettings.h"
 #include "songtablemodel.h"
 #include "tabcontrol.h"
+#include "usermessages.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -146,6 +147,7 @@ void TSongLists::sortByColumn(int column)
         *links_.sortDirection = 1;
     (*links_.currentList)->sort(static_cast<std::uint8_t>(mask + *links_.sortDirection));
     showList(**links_.currentList);
+    testLog(u"sorted "_s + QString::number((*links_.currentList)->count()));
 }
 
 void TSongLists::songlist_gridDblClick()
