@@ -193,16 +193,8 @@ void TSongSearch::bringUpToDate(const TFileInfos &table, const std::vector<SongC
     for (const SongColumn column : columns)
         if (!columns_.at(static_cast<std::size_t>(column)).isCurrent(columnOf(table, column), table.count()))
             stale.push_back(column);
-    const auto rebuild = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k)
-            columns_.at(static_cast<std::size_t>(stale[k]))
-                .rebuild(columnOf(table, stale[k]), table.count(), *folder_);
-    };
-    // The file names are about as long as the other four columns together.
-    if (stale.size() < 2 || table.count() < static_cast<int>(kParallelRows))
-        rebuild(0, stale.size());
-    else
-        runSideBySide([&] { rebuild(0, 1); }, [&] { rebuild(1, stale.size()); });
+    for (const SongColumn column : stale)
+        columns_.at(static_cast<std::size_t>(column)).rebuild(columnOf(table, column), table.count(), *folder_);
 }
 
 void TSongSearch::prepare(const TFileInfos &table)

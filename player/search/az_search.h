@@ -71,7 +71,7 @@ public:
     void prepare(const TFileInfos &table);
 
 private:
-    // Brings the copies of the columns up to date, on both cores.
+    // Brings the copies of the columns up to date.
     void bringUpToDate(const TFileInfos &table, const std::vector<SongColumn> &columns);
     void followLocale();
     std::vector<TSearchRow> matchColumn(const TUpperColumn &column, int mode,

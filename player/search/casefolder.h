@@ -36,6 +36,9 @@ private:
     // looks at a character's neighbours, so a text made only of table
     // characters upper-cases character by character.
     std::array<char16_t, kTableEnd> table_{};
+    // True when the table maps a to z onto A to Z and leaves the rest of
+    // ASCII alone, as every locale but a few does.
+    bool plainAscii_ = false;
 };
 
 // Appends the text with each UTF-16 unit written the way UTF-8 writes a

@@ -22,8 +22,11 @@ public:
     // so any change to the column copies the column's data away from that
     // copy, and no caller has to report its changes.
     bool isCurrent(const TSongColumn &column, qsizetype rows) const;
-    // Builds the block anew. Texts found unchanged at (about) the same row as
-    // before keep their upper-cased bytes; only the others are upper-cased.
+    // Builds the block anew, the two halves of a big column side by side.
+    // Texts found unchanged at (about) the same row as before keep their
+    // upper-cased bytes; only the others are upper-cased. A column whose
+    // rows share a few texts (artists, albums, archives) gets a block of its
+    // distinct texts only.
     void rebuild(const TSongColumn &column, qsizetype rows, const TCaseFolder &folder);
     void reset();
     // False when the column is too large for the block's 32-bit offsets.
@@ -36,15 +39,31 @@ public:
                                            TSearchRow end) const;
 
 private:
+    // Upper-cased texts, each followed by the byte 0xFF, which no text's
+    // bytes contain, so that no match runs from one text into the next.
+    struct Block
+    {
+        std::string bytes;
+        // Where each text starts in bytes, plus the end of bytes.
+        std::vector<std::uint32_t> starts;
+    };
+
     qsizetype unchangedRow(const TSongColumn &column, qsizetype row, qsizetype from) const;
+    // Rows [from, to) of the column, one text each.
+    bool buildRows(const TSongColumn &column, qsizetype from, qsizetype to, const TCaseFolder &folder,
+                   Block &block) const;
+    // Each distinct text of the first `rows` once; false when the rows have
+    // too many distinct texts for it to pay.
+    bool buildDistinct(const TSongColumn &column, qsizetype rows, const TCaseFolder &folder);
+    // The texts among the candidates holding the needle, in the block.
+    std::vector<TSearchRow> textsContaining(std::string_view needle, const std::vector<TSearchRow> &candidates,
+                                            TSearchRow end) const;
 
     TSongColumn source_;
     qsizetype rows_ = 0;
     bool built_ = false;
     bool usable_ = false;
-    // Each row's upper-cased text followed by the byte 0xFF, which no text's
-    // bytes contain, so that no match runs from one row into the next.
-    std::string bytes_;
-    // Where each row starts in bytes_, plus the end of bytes_.
-    std::vector<std::uint32_t> starts_;
+    Block block_;
+    // Empty while the block has one text per row; else each row's text.
+    std::vector<std::uint32_t> distinctOf_;
 };
