@@ -42,6 +42,12 @@ bool isExactUtf8(QByteArrayView bytes)
     if (bytes.size() >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
         return false;
     while (p < end) {
+        // Most texts are mostly ASCII: eight bytes at a time while they are.
+        std::uint64_t word;
+        while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0))
+            p += 8;
+        if (p == end)
+            break;
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;

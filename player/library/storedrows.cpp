@@ -4,12 +4,65 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Archive, artist and album: the columns whose texts repeat.
 constexpr std::array<bool, TStoredRows::ColumnsPerRow> Repeating{false, true, true, false, true};
 
 } // namespace
+
+std::uint32_t TLineNumbers::hashOf(QByteArrayView line)
+{
+    const char *const p = line.data();
+    const auto size = static_cast<std::size_t>(line.size());
+    std::uint64_t h = size * 0x9E3779B97F4A7C15ULL;
+    for (std::size_t i = 0; i < size; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p + i, std::min<std::size_t>(8, size - i));
+        h = (h ^ word) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 32;
+    }
+    return static_cast<std::uint32_t>(h ^ (h >> 29));
+}
+
+std::size_t TLineNumbers::slotOf(QByteArrayView line, std::uint32_t hash,
+                                 const std::vector<QByteArrayView> &lines) const
+{
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot &here = slots_[slot];
+        if (here.number == None || (here.hash == hash && lines[here.number] == line))
+            return slot;
+    }
+}
+
+std::uint32_t TLineNumbers::find(QByteArrayView line, const std::vector<QByteArrayView> &lines) const
+{
+    return slots_[slotOf(line, hashOf(line), lines)].number;
+}
+
+void TLineNumbers::insert(QByteArrayView line, std::uint32_t number, const std::vector<QByteArrayView> &lines)
+{
+    if ((size_ + 1) * 2 > slots_.size()) {
+        std::vector<Slot> old(slots_.size() * 2, Slot{0, None});
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot &slot : old) {
+            if (slot.number == None)
+                continue;
+            std::size_t at = slot.hash & mask;
+            while (slots_[at].number != None)
+                at = (at + 1) & mask;
+            slots_[at] = slot;
+        }
+    }
+    const std::uint32_t hash = hashOf(line);
+    slots_[slotOf(line, hash, lines)] = {hash, number};
+    ++size_;
+}
 
 TTextArena::Offset TStoredRows::add(QByteArrayView line)
 {
@@ -22,12 +75,12 @@ TTextArena::Offset TStoredRows::add(QByteArrayView line)
 
 std::uint32_t TStoredRows::distinctNumber(QByteArrayView line)
 {
-    const auto found = distinct_.constFind(line);
-    if (found != distinct_.cend())
-        return found.value();
+    const std::uint32_t found = distinct_.find(line, distinctLines_);
+    if (found != TLineNumbers::None)
+        return found;
     const auto next = static_cast<std::uint32_t>(distinctLines_.size());
-    distinct_.insert(line, next);
     distinctLines_.push_back(line);
+    distinct_.insert(line, next, distinctLines_);
     distinctOffsets_.push_back(add(line));
     return next;
 }
@@ -60,9 +113,9 @@ TStoredRows::Columns TStoredRows::join(TStoredRows &first, TStoredRows &second)
     // first's; its own ones moved by the shift.
     std::vector<TTextArena::Offset> secondOffsets(second.distinctOffsets_.size());
     for (std::size_t k = 0; k < secondOffsets.size(); ++k) {
-        const auto found = first.distinct_.constFind(second.distinctLines_[k]);
+        const std::uint32_t found = first.distinct_.find(second.distinctLines_[k], first.distinctLines_);
         const TTextArena::Offset own = second.distinctOffsets_[k];
-        secondOffsets[k] = found != first.distinct_.cend() ? first.distinctOffsets_[found.value()]
+        secondOffsets[k] = found != TLineNumbers::None ? first.distinctOffsets_[found]
                            : own == 0                      ? 0
                                                            : own + shift;
     }

@@ -10,13 +10,37 @@
 #include "songcolumn.h"
 
 #include <QByteArrayView>
-#include <QHash>
 #include <QList>
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+// The numbers of distinct lines, by open addressing with a cheap hash: a
+// big library looks up three lines a row. The lines themselves are kept by
+// the caller, indexed by number.
+class TLineNumbers
+{
+public:
+    static constexpr std::uint32_t None = ~std::uint32_t{0};
+
+    std::uint32_t find(QByteArrayView line, const std::vector<QByteArrayView> &lines) const;
+    void insert(QByteArrayView line, std::uint32_t number, const std::vector<QByteArrayView> &lines);
+
+private:
+    struct Slot
+    {
+        std::uint32_t hash;
+        std::uint32_t number;
+    };
+
+    static std::uint32_t hashOf(QByteArrayView line);
+    std::size_t slotOf(QByteArrayView line, std::uint32_t hash, const std::vector<QByteArrayView> &lines) const;
+
+    std::vector<Slot> slots_ = std::vector<Slot>(1024, Slot{0, None});
+    std::size_t size_ = 0;
+};
 
 class TStoredRows
 {
@@ -42,7 +66,7 @@ private:
     // Offsets in the columns of file names and titles, distinct numbers in
     // the others.
     std::array<QList<TTextArena::Offset>, ColumnsPerRow> cells_;
-    QHash<QByteArrayView, std::uint32_t> distinct_;
+    TLineNumbers distinct_;
     std::vector<QByteArrayView> distinctLines_;
     std::vector<TTextArena::Offset> distinctOffsets_;
     qsizetype lines_ = 0;
