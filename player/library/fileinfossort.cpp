@@ -1,10 +1,10 @@
 #include "options.h"
+#include "storedrows.h"
 #include "storedtext.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QDebug>
-#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
@@ -181,25 +181,24 @@ private:
     std::vector<QString> distinctTexts(const TSongColumn &texts, qsizetype first, qsizetype last)
     {
         std::vector<QString> distinct;
-        QHash<QByteArrayView, int> seen;
-        seen.reserve(last - first);
+        std::vector<QByteArrayView> records;
+        TLineNumbers seen;
         TTextArena::Offset previous = 0;
-        int previousNumber = 0;
+        std::uint32_t previousNumber = 0;
         for (qsizetype row = first; row < last; ++row) {
             const TTextArena::Offset offset = texts.cell(row);
-            if (row > first && offset == previous) {
-                distinctOf_[static_cast<std::size_t>(row - first)] = previousNumber - 1;
-                continue;
+            if (row == first || offset != previous) {
+                const QByteArrayView record = texts.rawCell(row).record;
+                previousNumber = seen.find(record, records);
+                if (previousNumber == TLineNumbers::None) {
+                    previousNumber = static_cast<std::uint32_t>(records.size());
+                    records.push_back(record);
+                    seen.insert(record, previousNumber, records);
+                    distinct.push_back(texts.at(row));
+                }
+                previous = offset;
             }
-            // Numbered from one, as a new entry starts out as zero.
-            int &number = seen[texts.rawCell(row).record];
-            if (number == 0) {
-                distinct.push_back(texts.at(row));
-                number = static_cast<int>(distinct.size());
-            }
-            previous = offset;
-            previousNumber = number;
-            distinctOf_[static_cast<std::size_t>(row - first)] = number - 1;
+            distinctOf_[static_cast<std::size_t>(row - first)] = static_cast<int>(previousNumber);
         }
         distinctCount_ = distinct.size();
         return distinct;

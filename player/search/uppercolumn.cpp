@@ -32,7 +32,7 @@ bool TUpperColumn::isCurrent(const TSongColumn &column, qsizetype rows) const
 {
     return built_ && rows == rows_ && column.size() == source_.size()
            && (column.isEmpty()
-               || (column.cells().constData() == source_.cells().constData() && column.sharesArena(source_)));
+               || (column.cells().constData() == source_.cells().constData() && column.arena() == source_.arena()));
 }
 
 qsizetype TUpperColumn::unchangedRow(const TSongColumn &column, qsizetype row, qsizetype from) const
