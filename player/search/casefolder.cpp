@@ -108,11 +108,18 @@ std::size_t upperAsciiPrefix(const char *from, std::size_t size, char *to)
 void TCaseFolder::appendUpperUtf8(QByteArrayView utf8, std::string &out) const
 {
     // Table characters are one or two bytes long and stay so upper-cased.
+    // Where ASCII stays ASCII no character grows, so the text is copied
+    // once and upper-cased in place, the writing never ahead of the reading.
     const std::size_t start = out.size();
     const auto size = static_cast<std::size_t>(utf8.size());
-    out.resize(start + 2 * size);
-    char *to = out.data() + start;
     const char *from = utf8.data();
+    if (plainAscii_) {
+        out.append(from, size);
+        from = out.data() + start;
+    } else {
+        out.resize(start + 2 * size);
+    }
+    char *to = out.data() + start;
     const char *const end = from + size;
     while (from < end) {
         if (plainAscii_) {
