@@ -70,8 +70,7 @@ bool TUpperColumn::buildRows(const TSongColumn &column, qsizetype from, qsizetyp
         starts.push_back(static_cast<std::uint32_t>(bytes.size()));
         const qsizetype known = reuse && row < column.size() ? unchangedRow(column, row, previous) : -1;
         if (known >= 0) {
-            const std::size_t start = block_.starts[static_cast<std::size_t>(known)];
-            bytes.append(block_.bytes, start, block_.starts[static_cast<std::size_t>(known) + 1] - start);
+            bytes.append(rowBytes(known));
             previous = known + 1;
         } else {
             const TTextArena::Cell cell = cellAt(column, row);
@@ -174,6 +173,8 @@ bool TUpperColumn::buildDistinct(const TSongColumn &column, qsizetype rows, cons
         return false;
     block.starts.push_back(static_cast<std::uint32_t>(block.bytes.size()));
     block_ = std::move(block);
+    upper_ = Block();
+    upperFirst_ = rows;
     distinctOf_ = std::move(distinctOf);
     return true;
 }
@@ -185,24 +186,19 @@ void TUpperColumn::rebuild(const TSongColumn &column, qsizetype rows, const TCas
     bool fits = true;
     if (!buildDistinct(column, rows, folder)) {
         Block block;
-        if (rows < kParallelRows) {
+        Block upper;
+        const qsizetype middle = rows < kParallelRows ? rows : rows / 2;
+        if (middle == rows) {
             fits = buildRows(column, 0, rows, folder, block);
         } else {
-            const qsizetype middle = rows / 2;
-            Block upper;
             bool upperFits = true;
             runSideBySide([&] { fits = buildRows(column, 0, middle, folder, block); },
                           [&] { upperFits = buildRows(column, middle, rows, folder, upper); });
-            fits = fits && upperFits && block.bytes.size() + upper.bytes.size() <= kMaxBytes;
-            if (fits) {
-                const auto shift = static_cast<std::uint32_t>(block.bytes.size());
-                block.bytes.append(upper.bytes);
-                block.starts.pop_back();
-                for (const std::uint32_t start : upper.starts)
-                    block.starts.push_back(start + shift);
-            }
+            fits = fits && upperFits;
         }
         block_ = fits ? std::move(block) : Block();
+        upper_ = fits ? std::move(upper) : Block();
+        upperFirst_ = middle;
         distinctOf_.clear();
     }
     source_ = column;
@@ -216,30 +212,38 @@ void TUpperColumn::reset()
     *this = TUpperColumn();
 }
 
-std::vector<TSearchRow> TUpperColumn::textsContaining(std::string_view needle,
-                                                      const std::vector<TSearchRow> &candidates, TSearchRow end) const
+std::string_view TUpperColumn::rowBytes(qsizetype row) const
+{
+    const bool upper = row >= upperFirst_;
+    const Block &block = upper ? upper_ : block_;
+    const auto k = static_cast<std::size_t>(upper ? row - upperFirst_ : row);
+    return std::string_view(block.bytes).substr(block.starts[k], block.starts[k + 1] - block.starts[k]);
+}
+
+std::vector<TSearchRow> TUpperColumn::textsContaining(const Block &block, TSearchRow first, std::string_view needle,
+                                                      const TSearchRow *from, const TSearchRow *to, TSearchRow end)
 {
     std::vector<TSearchRow> found;
-    const char *base = block_.bytes.data();
-    const std::vector<std::uint32_t> &starts = block_.starts;
-    const std::size_t size = starts[end];
-    std::size_t next = 0;
+    const char *base = block.bytes.data();
+    const std::vector<std::uint32_t> &starts = block.starts;
+    const std::size_t size = starts[end - first];
     // Each scan starts at the next candidate and runs to the first match
     // anywhere after it, so the block is read at most once in all.
-    while (next < candidates.size()) {
-        TSearchRow row = candidates[next];
-        const std::size_t from = starts[row];
-        const void *hit = ::memmem(base + from, size - from, needle.data(), needle.size());
+    while (from < to) {
+        TSearchRow text = *from - first;
+        const std::size_t start = starts[text];
+        const void *hit = ::memmem(base + start, size - start, needle.data(), needle.size());
         if (!hit)
             break;
         const auto at = static_cast<std::size_t>(static_cast<const char *>(hit) - base);
-        while (starts[row + 1] <= at)
-            ++row;
-        while (next < candidates.size() && candidates[next] < row)
-            ++next;
-        if (next < candidates.size() && candidates[next] == row) {
+        while (starts[text + 1] <= at)
+            ++text;
+        const TSearchRow row = text + first;
+        while (from < to && *from < row)
+            ++from;
+        if (from < to && *from == row) {
             found.push_back(row);
-            ++next;
+            ++from;
         }
     }
     return found;
@@ -250,13 +254,23 @@ std::vector<TSearchRow> TUpperColumn::rowsContaining(std::string_view needle,
 {
     if (!usable_ || needle.empty())
         return {};
-    if (distinctOf_.empty())
-        return textsContaining(needle, candidates, end);
+    if (distinctOf_.empty()) {
+        const auto split = static_cast<TSearchRow>(upperFirst_);
+        const TSearchRow *const begin = candidates.data();
+        const TSearchRow *const finish = begin + candidates.size();
+        const TSearchRow *const middle = std::lower_bound(begin, finish, split);
+        std::vector<TSearchRow> found = textsContaining(block_, 0, needle, begin, middle, std::min(end, split));
+        if (middle != finish) {
+            const std::vector<TSearchRow> upper = textsContaining(upper_, split, needle, middle, finish, end);
+            found.insert(found.end(), upper.begin(), upper.end());
+        }
+        return found;
+    }
     const auto texts = static_cast<TSearchRow>(block_.starts.size() - 1);
     std::vector<TSearchRow> all(texts);
     std::iota(all.begin(), all.end(), TSearchRow{0});
     std::vector<char> holds(texts, 0);
-    for (const TSearchRow text : textsContaining(needle, all, texts))
+    for (const TSearchRow text : textsContaining(block_, 0, needle, all.data(), all.data() + all.size(), texts))
         holds[text] = 1;
     std::vector<TSearchRow> found;
     for (const TSearchRow row : candidates)

@@ -55,15 +55,23 @@ private:
     // Each distinct text of the first `rows` once; false when the rows have
     // too many distinct texts for it to pay.
     bool buildDistinct(const TSongColumn &column, qsizetype rows, const TCaseFolder &folder);
-    // The texts among the candidates holding the needle, in the block.
-    std::vector<TSearchRow> textsContaining(std::string_view needle, const std::vector<TSearchRow> &candidates,
-                                            TSearchRow end) const;
+    // The texts among the candidates [from, to) holding the needle, in the
+    // block whose first text is that of row first.
+    static std::vector<TSearchRow> textsContaining(const Block &block, TSearchRow first, std::string_view needle,
+                                                   const TSearchRow *from, const TSearchRow *to, TSearchRow end);
+    // The upper-cased bytes of a row, its end mark included.
+    std::string_view rowBytes(qsizetype row) const;
 
     TSongColumn source_;
     qsizetype rows_ = 0;
     bool built_ = false;
     bool usable_ = false;
+    // One text per row, or per distinct text; the second half of a big
+    // column's rows, from row upperFirst_ on, has a block of its own, so
+    // that the halves built side by side need not be joined.
     Block block_;
+    Block upper_;
+    qsizetype upperFirst_ = 0;
     // Empty while the block has one text per row; else each row's text.
     std::vector<std::uint32_t> distinctOf_;
 };
