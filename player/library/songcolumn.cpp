@@ -186,22 +186,6 @@ TTextArena::Offset TTextArena::add(QStringView text)
     return addBytes(reinterpret_cast<const char *>(text.utf16()), units * 2, true);
 }
 
-TTextArena::Cell TTextArena::cell(Offset at) const
-{
-    const char *p = bytes_ + at;
-    std::uint64_t value = 0;
-    int shift = 0;
-    for (;;) {
-        const auto byte = static_cast<unsigned char>(*p++);
-        value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
-        if (byte < 0x80)
-            break;
-        shift += 7;
-    }
-    const auto size = static_cast<std::uint32_t>(value >> 1);
-    return {p, size, (value & 1) != 0, QByteArrayView(bytes_ + at, p + size - (bytes_ + at))};
-}
-
 QString TTextArena::text(Offset at) const
 {
     if (at == 0)
@@ -253,15 +237,6 @@ const QString TSongColumn::at(qsizetype row) const
 QString TSongColumn::value(qsizetype row, const QString &fallback) const
 {
     return row >= 0 && row < size() ? at(row) : fallback;
-}
-
-TTextArena::Cell TSongColumn::rawCell(qsizetype row) const
-{
-    static const char nothing = '\0';
-    const Offset offset = cells_.at(row);
-    if (offset == 0)
-        return {&nothing, 0, false, QByteArrayView(&nothing, 1)};
-    return arena_->cell(offset);
 }
 
 qsizetype TSongColumn::indexOf(QStringView text) const

@@ -178,3 +178,29 @@ private:
     std::shared_ptr<TTextArena> arena_;
     QList<Offset> cells_;
 };
+
+// Read for every cell a store, search or sort touches: inline.
+inline TTextArena::Cell TTextArena::cell(Offset at) const
+{
+    const char *p = bytes_ + at;
+    std::uint64_t value = 0;
+    int shift = 0;
+    for (;;) {
+        const auto byte = static_cast<unsigned char>(*p++);
+        value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+        if (byte < 0x80)
+            break;
+        shift += 7;
+    }
+    const auto size = static_cast<std::uint32_t>(value >> 1);
+    return {p, size, (value & 1) != 0, QByteArrayView(bytes_ + at, p + size - (bytes_ + at))};
+}
+
+inline TTextArena::Cell TSongColumn::rawCell(qsizetype row) const
+{
+    static const char nothing = '\0';
+    const Offset offset = cells_.at(row);
+    if (offset == 0)
+        return {&nothing, 0, false, QByteArrayView(&nothing, 1)};
+    return arena_->cell(offset);
+}
