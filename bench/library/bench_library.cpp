@@ -47,12 +47,12 @@ void sortTitles(benchmark::State &state)
         // and dropped outside the timed part, so only the sort is measured.
         state.PauseTiming();
         auto table = std::make_unique<TFileInfos>(source);
-        for (TStringListC *column : {&table->filename, &table->archive, &table->artist, &table->title,
-                                     &table->album})
-            column->detach();
+        for (TSongColumn *column : {&table->filename, &table->archive, &table->artist, &table->title,
+                                    &table->album})
+            column->cells().detach();
         state.ResumeTiming();
         table->sort(SortFlag::Title | SortFlag::Ascending);
-        benchmark::DoNotOptimize(table->filename.constData());
+        benchmark::DoNotOptimize(table->filename.cells().constData());
         state.PauseTiming();
         table.reset();
         state.ResumeTiming();
@@ -81,7 +81,7 @@ void loadTable(benchmark::State &state)
     const std::clock_t start = std::clock();
     for (auto _ : state) {
         table.loadTable(file);
-        benchmark::DoNotOptimize(table.filename.constData());
+        benchmark::DoNotOptimize(table.filename.cells().constData());
     }
     reportAllThreadsCpu(state, start);
     if (table.count() != Songs)

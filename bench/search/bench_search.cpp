@@ -76,7 +76,7 @@ void searchAfterTagEdit(benchmark::State &state)
     int row = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        table.title[row] = u"Edited "_s + QString::number(row);
+        table.title.replace(row, u"Edited "_s + QString::number(row));
         row = (row + 7919) % Songs;
         state.ResumeTiming();
         hits = search.search(table, u"summer rain"_s, SearchWhere::All, SearchMode::EntireString).count();

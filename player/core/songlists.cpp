@@ -225,7 +225,7 @@ void TSongLists::songlist_gridRowMoved(int from, int to)
     const int target = to - 1;
     if (source < 0 || target < 0 || source >= list.count() || target >= list.count() || source == target)
         return;
-    for (TStringListC *column : {&list.filename, &list.archive, &list.artist, &list.title, &list.album})
+    for (TSongColumn *column : {&list.filename, &list.archive, &list.artist, &list.title, &list.album})
         column->move(source, target);
     if (&list == links_.playlist) {
         std::int32_t &current = *links_.currentIndex;

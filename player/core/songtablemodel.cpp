@@ -51,7 +51,7 @@ QVariant TSongTableModel::data(const QModelIndex &index, int role) const
         return QString();
     const int row = index.row();
     // Guards against columns of unequal length while a scan appends.
-    auto cell = [row](const TStringListC &column) {
+    auto cell = [row](const TSongColumn &column) {
         return row < column.size() ? column.at(row) : QString();
     };
     switch (index.column()) {

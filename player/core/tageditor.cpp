@@ -155,7 +155,7 @@ void TTagEditor::songlist_gridSetEditText(int column, int row, const QString &te
     const int index = row - 1;
     if (index < 0 || index >= list.count())
         return;
-    TStringListC *edited = nullptr;
+    TSongColumn *edited = nullptr;
     switch (column) {
     case 1:
         edited = &list.title;
@@ -172,7 +172,7 @@ void TTagEditor::songlist_gridSetEditText(int column, int row, const QString &te
         break;
     }
     if (edited && index < edited->size())
-        (*edited)[index] = text;
+        edited->replace(index, text);
     model_.cellsChanged(index, column, column);
     if (edited && !*links_.tagsChanged)
         *links_.tagsChanged = true;

@@ -21,17 +21,20 @@ constexpr int SplitRows = 4096;
 constexpr char IncompleteStoreWarning[] =
     "Song store %s ends with %d line(s) of an incomplete row; they are ignored";
 
-// Columns shorter than the file names store empty lines.
-QStringView cellAt(const TStringListC &column, int row)
+// What a cell takes in the stored text, its line end included, at most.
+std::size_t storedBytes(const TSongColumn &column, int row)
 {
-    return row < column.size() ? QStringView(column.at(row)) : QStringView();
+    if (row >= column.size())
+        return 2;
+    const TTextArena::Cell cell = column.rawCell(row);
+    return (cell.wide ? cell.size / 2 * 3 : cell.size) + 2;
 }
 
 } // namespace
 
 void TFileInfos::clear()
 {
-    for (TStringListC *column : columns())
+    for (TSongColumn *column : columns())
         column->clear();
 }
 
@@ -60,19 +63,16 @@ void TFileInfos::appendRowFrom(const TFileInfos &source, int row)
 {
     if (row < 0 || row >= source.count() || !source.isConsistent())
         return;
-    // Copies first: the source may be this very table.
-    appendRow(QString(source.filename.at(row)), QString(source.archive.at(row)),
-              QString(source.artist.at(row)), QString(source.title.at(row)),
-              QString(source.album.at(row)));
+    // Cells of a table sharing the source's texts are numbers only.
+    filename.appendCell(source.filename, row);
+    archive.appendCell(source.archive, row);
+    artist.appendCell(source.artist, row);
+    title.appendCell(source.title, row);
+    album.appendCell(source.album, row);
 }
 
 void TFileInfos::appendColumns(const TFileInfos &source)
 {
-    if (&source == this) {
-        const TFileInfos copy = source;
-        appendColumns(copy);
-        return;
-    }
     filename.append(source.filename);
     archive.append(source.archive);
     artist.append(source.artist);
@@ -85,7 +85,7 @@ void TFileInfos::deleteRow(std::uint32_t row)
     if (row >= static_cast<std::uint32_t>(count()))
         return;
     const auto index = static_cast<qsizetype>(row);
-    for (TStringListC *column : columns()) {
+    for (TSongColumn *column : columns()) {
         if (index < column->size())
             column->removeAt(index);
     }
@@ -93,10 +93,10 @@ void TFileInfos::deleteRow(std::uint32_t row)
 
 void TFileInfos::loadTable(const QString &fileName)
 {
-    const std::array<TStringListC *, ColumnsPerRow> target = columns();
-    // A big library's old rows are half a million strings to free: that
+    const std::array<TSongColumn *, ColumnsPerRow> target = columns();
+    // A big library's old texts are a hundred megabytes to give back: that
     // happens beside the restore rather than before it.
-    std::array<TStringListC, ColumnsPerRow> old;
+    std::array<TSongColumn, ColumnsPerRow> old;
     for (std::size_t column = 0; column < old.size(); ++column)
         old[column].swap(*target[column]);
     std::optional<TRestoredText> restored;
@@ -107,52 +107,44 @@ void TFileInfos::loadTable(const QString &fileName)
         runSideBySide(restore, [&] { old = {}; });
     const QByteArrayView text = restored->text();
     // A big table is read in two halves side by side, cut where a row
-    // begins; each half keeps its own distinct texts until they are joined.
+    // begins, each into a block of its own until they are joined.
     const qsizetype cut = text.size() < SplitRows * ColumnsPerRow * 16
         ? text.size()
         : groupStartFrom(text, text.size() / 2, ColumnsPerRow);
-    TTextPool shared;
     TStoredRows first;
     TStoredRows second;
-    const auto readFirst = [&] {
-        first.read(text.first(cut));
-        first.appendTo(target, shared);
-    };
+    const auto readFirst = [&] { first.read(text.first(cut)); };
     if (cut < text.size())
         runSideBySide(readFirst, [&] { second.read(text.sliced(cut)); });
     else
         readFirst();
-    second.appendTo(target, shared);
+    std::array<TSongColumn, ColumnsPerRow> joined = TStoredRows::join(first, second);
+    for (std::size_t column = 0; column < joined.size(); ++column)
+        target[column]->swap(joined[column]);
     // A torn tail would shift every column if it were read as a row.
     if (const qsizetype rest = (first.lines() + second.lines()) % ColumnsPerRow; rest != 0) {
         for (qsizetype column = 0; column < rest; ++column)
             target[static_cast<std::size_t>(column)]->removeLast();
         qWarning(IncompleteStoreWarning, qUtf8Printable(fileName), static_cast<int>(rest));
     }
-    // The columns grew by doubling; a big library would keep megabytes of
-    // unused room for as long as it stays loaded.
-    for (TStringListC *column : target)
-        column->squeeze();
 }
 
 void TFileInfos::saveTable(const QString &fileName) const
 {
     const int rows = count();
     const int half = rows < SplitRows ? rows : rows / 2;
-    qsizetype units = 0;
-    qsizetype firstUnits = 0;
-    for (const TStringListC *column : {&filename, &archive, &artist, &title, &album}) {
+    std::size_t bytes = 0;
+    std::size_t firstBytes = 0;
+    for (const TSongColumn *column : {&filename, &archive, &artist, &title, &album}) {
         for (int row = 0; row < rows; ++row) {
-            const qsizetype size = cellAt(*column, row).size();
-            units += size;
-            firstUnits += row < half ? size : 0;
+            const std::size_t size = storedBytes(*column, row);
+            bytes += size;
+            firstBytes += row < half ? size : 0;
         }
     }
     // Room for the worst case plus the closing NUL; only what is written is
     // ever touched.
-    const TPageBuffer text(
-        static_cast<std::size_t>(TStoredTextWriter::worstCase(units, static_cast<qsizetype>(rows) * ColumnsPerRow))
-        + 1);
+    const TPageBuffer text(bytes + 1);
     char *const begin = text.data();
     char *firstEnd = begin;
     const auto writeFirst = [&] { firstEnd = writeRows(begin, 0, half); };
@@ -162,8 +154,7 @@ void TFileInfos::saveTable(const QString &fileName) const
         // The second half is written side by side with the first, from where
         // the first half's worst case would end, and then moved down: cheaper
         // than measuring the first half's bytes ahead of it.
-        char *const secondBegin =
-            begin + TStoredTextWriter::worstCase(firstUnits, static_cast<qsizetype>(half) * ColumnsPerRow);
+        char *const secondBegin = begin + firstBytes;
         char *secondEnd = secondBegin;
         runSideBySide(writeFirst, [&] { secondEnd = writeRows(secondBegin, half, rows); });
         const auto secondBytes = static_cast<std::size_t>(secondEnd - secondBegin);
@@ -177,12 +168,24 @@ void TFileInfos::saveTable(const QString &fileName) const
 char *TFileInfos::writeRows(char *at, int from, int to) const
 {
     TStoredTextWriter text(at);
+    const auto append = [&text](const TSongColumn &column, int row) {
+        // Columns shorter than the file names store empty lines.
+        if (row >= column.size()) {
+            text.append(QStringView());
+            return;
+        }
+        const TTextArena::Cell cell = column.rawCell(row);
+        if (cell.wide)
+            text.append(column.at(row));
+        else
+            text.appendUtf8(QByteArrayView(cell.bytes, cell.size));
+    };
     for (int row = from; row < to; ++row) {
-        text.append(filename.at(row));
-        text.append(cellAt(archive, row));
-        text.append(cellAt(artist, row));
-        text.append(cellAt(title, row));
-        text.append(cellAt(album, row));
+        append(filename, row);
+        append(archive, row);
+        append(artist, row);
+        append(title, row);
+        append(album, row);
     }
     return text.end();
 }
@@ -191,7 +194,7 @@ void TFileInfos::exchangeRows(int a, int b)
 {
     if (a < 0 || b < 0 || a >= count() || b >= count() || !isConsistent())
         return;
-    for (TStringListC *column : columns())
+    for (TSongColumn *column : columns())
         column->swapItemsAt(a, b);
 }
 
@@ -202,7 +205,7 @@ bool TFileInfos::isConsistent() const
            && album.size() == rows;
 }
 
-std::array<TStringListC *, 5> TFileInfos::columns()
+std::array<TSongColumn *, 5> TFileInfos::columns()
 {
     return {&filename, &archive, &artist, &title, &album};
 }

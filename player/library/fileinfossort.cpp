@@ -1,10 +1,10 @@
 #include "options.h"
+#include "storedrows.h"
 #include "storedtext.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QDebug>
-#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
@@ -37,15 +37,14 @@ public:
         const std::uint64_t *words;
     };
 
-    explicit FoldedKeys(const std::vector<const QString *> &texts)
+    explicit FoldedKeys(const std::vector<QString> &texts)
     {
         qsizetype units = 0;
-        for (const QString *text : texts)
-            units += text->size();
+        for (const QString &text : texts)
+            units += text.size();
         chars_.reserve(static_cast<std::size_t>(units));
         starts_.reserve(texts.size() + 1);
-        for (const QString *entry : texts) {
-            const QString &text = *entry;
+        for (const QString &text : texts) {
             starts_.push_back(chars_.size());
             if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
                 // Folding ASCII is lowering A to Z, which needs no new string.
@@ -120,13 +119,13 @@ class CollatorKeys
 public:
     using Key = const QCollatorSortKey *;
 
-    CollatorKeys(const std::vector<const QString *> &texts, const QLocale &locale)
+    CollatorKeys(const std::vector<QString> &texts, const QLocale &locale)
     {
         QCollator collator(locale);
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         keys_.reserve(texts.size());
-        for (const QString *text : texts)
-            keys_.push_back(collator.sortKey(*text));
+        for (const QString &text : texts)
+            keys_.push_back(collator.sortKey(text));
     }
 
     Key key(int row) const { return &keys_[static_cast<std::size_t>(row)]; }
@@ -144,7 +143,7 @@ class SortedRun
 {
 public:
     template <class... KeyArgs>
-    SortedRun(const QStringList &texts, qsizetype first, qsizetype last, const KeyArgs &...keyArgs)
+    SortedRun(const TSongColumn &texts, qsizetype first, qsizetype last, const KeyArgs &...keyArgs)
         : first_(first), distinctOf_(static_cast<std::size_t>(last - first)),
           keys_(distinctTexts(texts, first, last), keyArgs...)
     {
@@ -178,20 +177,28 @@ public:
     }
 
 private:
-    std::vector<const QString *> distinctTexts(const QStringList &texts, qsizetype first, qsizetype last)
+    // Equal texts have equal records, and mostly equal offsets.
+    std::vector<QString> distinctTexts(const TSongColumn &texts, qsizetype first, qsizetype last)
     {
-        std::vector<const QString *> distinct;
-        QHash<QStringView, int> seen;
-        seen.reserve(last - first);
+        std::vector<QString> distinct;
+        std::vector<QByteArrayView> records;
+        TLineNumbers seen;
+        TTextArena::Offset previous = 0;
+        std::uint32_t previousNumber = 0;
         for (qsizetype row = first; row < last; ++row) {
-            const QString &text = texts[row];
-            // Numbered from one, as a new entry starts out as zero.
-            int &number = seen[text];
-            if (number == 0) {
-                distinct.push_back(&text);
-                number = static_cast<int>(distinct.size());
+            const TTextArena::Offset offset = texts.cell(row);
+            if (row == first || offset != previous) {
+                const QByteArrayView record = texts.rawCell(row).record;
+                previousNumber = seen.find(record, records);
+                if (previousNumber == TLineNumbers::None) {
+                    previousNumber = static_cast<std::uint32_t>(records.size());
+                    records.push_back(record);
+                    seen.insert(record, previousNumber, records);
+                    distinct.push_back(texts.at(row));
+                }
+                previous = offset;
             }
-            distinctOf_[static_cast<std::size_t>(row - first)] = number - 1;
+            distinctOf_[static_cast<std::size_t>(row - first)] = static_cast<int>(previousNumber);
         }
         distinctCount_ = distinct.size();
         return distinct;
@@ -211,7 +218,7 @@ private:
 // keys share a rank, and ranks order as the keys do. The two halves of the
 // rows are keyed and sorted on two threads, then merged group by group.
 template <class Keys, class... KeyArgs>
-std::vector<int> keyRanks(const QStringList &texts, const KeyArgs &...keyArgs)
+std::vector<int> keyRanks(const TSongColumn &texts, const KeyArgs &...keyArgs)
 {
     const qsizetype rows = texts.size();
     std::vector<int> ranks(static_cast<std::size_t>(rows));
@@ -267,7 +274,7 @@ std::vector<int> keyRanks(const QStringList &texts, const KeyArgs &...keyArgs)
     return ranks;
 }
 
-std::vector<int> keyRanks(const QStringList &texts)
+std::vector<int> keyRanks(const TSongColumn &texts)
 {
     // The collator follows the collation locale, which may differ from the
     // default locale; the helper thread gets the same one.
@@ -341,53 +348,21 @@ private:
     std::vector<RankedRow> &order_;
 };
 
-// Puts the string of row order[p] at position p for every p, moving the
-// strings along the cycles of the permutation without touching their texts
-// or a second array.
-void permute(TStringListC &column, const std::vector<RankedRow> &order, std::vector<bool> &placed)
+// Puts the cell of row order[p] at position p for every p.
+void permute(TSongColumn &column, const std::vector<RankedRow> &order)
 {
-    if (!column.isDetached()) {
-        // A column shared with another table is copied anyway: copying it
-        // straight into the new order spares the second pass.
-        // Copying a string counts a reference in its text, which lies
-        // anywhere in memory: the texts a few rows ahead are fetched early.
-        constexpr std::size_t Ahead = 16;
-        const QString *items = column.constData();
-        TStringListC sorted(column.size());
-        QString *out = sorted.data();
-        for (std::size_t p = 0; p < order.size(); ++p) {
-            if (p + Ahead < order.size())
-                __builtin_prefetch(items[order[p + Ahead].row].constData());
-            if (p + 2 * Ahead < order.size())
-                __builtin_prefetch(&items[order[p + 2 * Ahead].row]);
-            out[p] = items[order[p].row];
-        }
-        column = std::move(sorted);
-        return;
-    }
-    QString *items = column.data();
-    placed.assign(order.size(), false);
-    for (std::size_t start = 0; start < order.size(); ++start) {
-        if (placed[start])
-            continue;
-        QString first = std::move(items[start]);
-        std::size_t p = start;
-        for (;;) {
-            placed[p] = true;
-            const auto source = static_cast<std::size_t>(order[p].row);
-            if (source == start) {
-                items[p] = std::move(first);
-                break;
-            }
-            items[p] = std::move(items[source]);
-            p = source;
-        }
-    }
+    const QList<TTextArena::Offset> &cells = column.cells();
+    QList<TTextArena::Offset> sorted(cells.size());
+    TTextArena::Offset *const out = sorted.data();
+    const TTextArena::Offset *const in = cells.constData();
+    for (std::size_t p = 0; p < order.size(); ++p)
+        out[p] = in[order[p].row];
+    column.cells() = std::move(sorted);
 }
 
 } // namespace
 
-TStringListC *TFileInfos::sortColumn()
+TSongColumn *TFileInfos::sortColumn()
 {
     if (sortFlags & SortFlag::Title)
         return &title;
@@ -405,7 +380,7 @@ TStringListC *TFileInfos::sortColumn()
 void TFileInfos::sort(std::uint8_t newSortFlags)
 {
     sortFlags = newSortFlags;
-    const TStringListC *key = sortColumn();
+    const TSongColumn *key = sortColumn();
     if (!key || count() < 2)
         return;
     if (!isConsistent()) {
@@ -422,7 +397,6 @@ void TFileInfos::sort(std::uint8_t newSortFlags)
         RowQuicksort<true>(order).run(0, count() - 1);
     else
         RowQuicksort<false>(order).run(0, count() - 1);
-    std::vector<bool> placed;
-    for (TStringListC *column : columns())
-        permute(*column, order, placed);
+    for (TSongColumn *column : columns())
+        permute(*column, order);
 }

@@ -3,6 +3,8 @@
 // The song library's data layer: compressed string lists, the song tables and
 // the file-type filter. Everything here runs on the user-interface thread.
 
+#include "songcolumn.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -51,11 +53,11 @@ public:
     TFileInfos() = default;
 
     std::uint8_t sortFlags = SortFlag::Ascending | SortFlag::Number;
-    TStringListC filename;
-    TStringListC archive;
-    TStringListC artist;
-    TStringListC title;
-    TStringListC album;
+    TSongColumn filename;
+    TSongColumn archive;
+    TSongColumn artist;
+    TSongColumn title;
+    TSongColumn album;
 
     int count() const { return static_cast<int>(filename.size()); }
 
@@ -77,8 +79,8 @@ public:
     bool isConsistent() const;
 
 private:
-    std::array<TStringListC *, 5> columns();
-    TStringListC *sortColumn();
+    std::array<TSongColumn *, 5> columns();
+    TSongColumn *sortColumn();
     // Writes the stored text of rows [from, to) at `at`; returns its end.
     char *writeRows(char *at, int from, int to) const;
 };

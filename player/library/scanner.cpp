@@ -379,14 +379,14 @@ void TLibraryScanner::removeMissingSongs(TFileInfos &table)
         if (!stays)
             continue;
         if (kept != row) {
-            for (TStringListC *column : {&table.filename, &table.archive, &table.artist, &table.title,
+            for (TSongColumn *column : {&table.filename, &table.archive, &table.artist, &table.title,
                                          &table.album})
-                (*column)[kept] = std::move((*column)[row]);
+                column->cells()[kept] = column->cells().at(row);
         }
         ++kept;
     }
-    for (TStringListC *column : {&table.filename, &table.archive, &table.artist, &table.title, &table.album})
-        column->resize(kept);
+    for (TSongColumn *column : {&table.filename, &table.archive, &table.artist, &table.title, &table.album})
+        column->cells().resize(kept);
 }
 
 bool TLibraryScanner::addDroppedPath(const QString &path, TStringListC &baseDirectories, TFileInfos &table,

@@ -172,22 +172,23 @@ void TStoredTextWriter::append(QStringView entry)
     write_ = write;
 }
 
+void TStoredTextWriter::appendUtf8(QByteArrayView entry)
+{
+    const char *const from = entry.data();
+    char *const to = write_;
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        const char c = from[i];
+        to[i] = c == '\r' || c == '\n' || c == '\0' ? ' ' : c;
+    }
+    write_ = to + entry.size();
+    *write_++ = '\r';
+    *write_++ = '\n';
+}
+
 QByteArray TStoredTextBuilder::take()
 {
     bytes_.resize(writer_.end() - bytes_.constData());
     return std::move(bytes_);
-}
-
-QString TTextPool::text(QByteArrayView utf8)
-{
-    if (utf8.isEmpty())
-        return QString();
-    const auto found = texts_.constFind(utf8);
-    if (found != texts_.cend())
-        return found.value();
-    QString value = QString::fromUtf8(utf8);
-    texts_.insert(utf8, value);
-    return value;
 }
 
 void runSideBySide(const std::function<void()> &first, const std::function<void()> &second)

@@ -82,6 +82,8 @@ public:
     // entry would split or cut the stored text and, in a song store, shift
     // every following row by a column, so such characters become spaces.
     void append(QStringView entry);
+    // The same for an entry already in UTF-8.
+    void appendUtf8(QByteArrayView entry);
     char *end() const { return write_; }
 
 private:
@@ -109,14 +111,3 @@ private:
 // are done; both run here in turn when no thread can be started.
 void runSideBySide(const std::function<void()> &first, const std::function<void()> &second);
 
-// One QString per distinct text while a list is read, so that the thousands
-// of rows with the same artist, album or archive share a single string.
-// Keys are views into the restored text and must not outlive it.
-class TTextPool
-{
-public:
-    QString text(QByteArrayView utf8);
-
-private:
-    QHash<QByteArrayView, QString> texts_;
-};

@@ -60,9 +60,9 @@ void TWebRadio::radioSetup()
 
 void TWebRadio::writeStation(TFileInfos &list, int row, const TStreamInfo &info)
 {
-    list.artist[row] = stripLineBreaks(info.stationName);
-    list.title[row] = stripLineBreaks(info.streamTitle);
-    list.album[row] = stationAlbumText(info);
+    list.artist.replace(row, stripLineBreaks(info.stationName));
+    list.title.replace(row, stripLineBreaks(info.streamTitle));
+    list.album.replace(row, stationAlbumText(info));
 }
 
 void TWebRadio::showRow(int page, const TFileInfos &list, int row) const
@@ -107,7 +107,7 @@ void TWebRadio::streamMetaChanged(audio::Handle channel)
     for (int row = 0; row < s_.playlist.count(); ++row) {
         if (s_.playlist.archive.at(row) != currentUrl_)
             continue;
-        s_.playlist.title[row] = title;
+        s_.playlist.title.replace(row, title);
         showRow(kPlaylistPage, s_.playlist, row);
     }
     if (h_.streamTitleChanged)

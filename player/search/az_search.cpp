@@ -1,5 +1,7 @@
 #include "az_search.h"
 
+#include "storedtext.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -39,6 +41,20 @@ std::vector<TSearchRow> without(const std::vector<TSearchRow> &a, const std::vec
     return result;
 }
 
+// Below this many rows a second thread costs more than it saves.
+constexpr TSearchRow kParallelRows = 16384;
+
+TSongColumn pickRows(const TSongColumn &from, const std::vector<TSearchRow> &rows)
+{
+    QList<TTextArena::Offset> cells(static_cast<qsizetype>(rows.size()));
+    TTextArena::Offset *const out = cells.data();
+    const TTextArena::Offset *const in = from.cells().constData();
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        out[k] = in[rows[k]];
+    return TSongColumn(from.arena(), std::move(cells));
+}
+
+// The hits share the table's texts: each of their cells is a number.
 TFileInfos copyRows(const TFileInfos &table, const std::vector<TSearchRow> &rows)
 {
     TFileInfos result;
@@ -47,15 +63,11 @@ TFileInfos copyRows(const TFileInfos &table, const std::vector<TSearchRow> &rows
         result.assign(table);
         return result;
     }
-    // Column by column: each source column is read front to back once.
-    const auto pairs = {std::pair{&result.filename, &table.filename}, std::pair{&result.archive, &table.archive},
-                        std::pair{&result.artist, &table.artist}, std::pair{&result.title, &table.title},
-                        std::pair{&result.album, &table.album}};
-    for (const auto &[to, from] : pairs) {
-        to->reserve(static_cast<qsizetype>(rows.size()));
-        for (const TSearchRow row : rows)
-            to->append(from->at(static_cast<qsizetype>(row)));
-    }
+    result.filename = pickRows(table.filename, rows);
+    result.archive = pickRows(table.archive, rows);
+    result.artist = pickRows(table.artist, rows);
+    result.title = pickRows(table.title, rows);
+    result.album = pickRows(table.album, rows);
     return result;
 }
 
@@ -77,7 +89,7 @@ std::vector<SongColumn> columnsFor(const QString &where)
     return {SongColumn::Title};
 }
 
-const TStringListC &columnOf(const TFileInfos &table, SongColumn column)
+const TSongColumn &columnOf(const TFileInfos &table, SongColumn column)
 {
     switch (column) {
     case SongColumn::Filename:
@@ -175,25 +187,26 @@ void TSongSearch::followLocale()
         column.reset();
 }
 
-TUpperColumn &TSongSearch::current(const TFileInfos &table, SongColumn column)
+void TSongSearch::bringUpToDate(const TFileInfos &table, const std::vector<SongColumn> &columns)
 {
-    TUpperColumn &upper = columns_.at(static_cast<std::size_t>(column));
-    const TStringListC &source = columnOf(table, column);
-    if (!upper.isCurrent(source, table.count()))
-        upper.rebuild(source, table.count(), *folder_);
-    return upper;
+    std::vector<SongColumn> stale;
+    for (const SongColumn column : columns)
+        if (!columns_.at(static_cast<std::size_t>(column)).isCurrent(columnOf(table, column), table.count()))
+            stale.push_back(column);
+    for (const SongColumn column : stale)
+        columns_.at(static_cast<std::size_t>(column)).rebuild(columnOf(table, column), table.count(), *folder_);
 }
 
 void TSongSearch::prepare(const TFileInfos &table)
 {
     followLocale();
-    for (const SongColumn column : columnsFor(SearchWhere::All))
-        current(table, column);
+    if (table.isConsistent())
+        bringUpToDate(table, columnsFor(SearchWhere::All));
 }
 
 std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int mode,
                                                  const std::vector<std::string> &needles,
-                                                 const std::vector<TSearchRow> &candidates) const
+                                                 const std::vector<TSearchRow> &candidates, TSearchRow end) const
 {
     if (mode == SearchMode::AllTerms) {
         // A query without terms matches every value.
@@ -201,7 +214,7 @@ std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int
         for (const std::string &needle : needles) {
             if (rows.empty())
                 break;
-            rows = column.rowsContaining(needle, rows);
+            rows = column.rowsContaining(needle, rows, end);
         }
         return rows;
     }
@@ -209,13 +222,35 @@ std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int
         std::vector<TSearchRow> found;
         std::vector<TSearchRow> rest = candidates;
         for (const std::string &needle : needles) {
-            const std::vector<TSearchRow> rows = column.rowsContaining(needle, rest);
+            const std::vector<TSearchRow> rows = column.rowsContaining(needle, rest, end);
             found = united(found, rows);
             rest = without(rest, rows);
         }
         return found;
     }
-    return column.rowsContaining(needles.front(), candidates);
+    return column.rowsContaining(needles.front(), candidates, end);
+}
+
+std::vector<TSearchRow> TSongSearch::matchRows(const std::vector<SongColumn> &columns, int mode,
+                                               const std::vector<std::string> &needles, TSearchRow first,
+                                               TSearchRow end) const
+{
+    // In "All" each column is tried on its own and a row found in one
+    // column is not tried again, so it is taken at most once.
+    std::vector<TSearchRow> open(end - first);
+    std::iota(open.begin(), open.end(), first);
+    std::vector<TSearchRow> found;
+    for (const SongColumn column : columns) {
+        if (open.empty())
+            break;
+        const std::vector<TSearchRow> rows =
+            matchColumn(columns_.at(static_cast<std::size_t>(column)), mode, needles, open, end);
+        if (rows.empty())
+            continue;
+        found = united(found, rows);
+        open = without(open, rows);
+    }
+    return found;
 }
 
 TFileInfos TSongSearch::search(const TFileInfos &table, const QString &query, const QString &where, int mode)
@@ -235,24 +270,20 @@ TFileInfos TSongSearch::search(const TFileInfos &table, const QString &query, co
         appendSearchBytes(text, needles.emplace_back());
 
     const std::vector<SongColumn> columns = columnsFor(where);
+    bringUpToDate(table, columns);
     for (const SongColumn column : columns)
-        if (!current(table, column).usable())
+        if (!columns_.at(static_cast<std::size_t>(column)).usable())
             return searchByScan(table, query, where, mode);
 
-    // In "All" each column is tried on its own and a row found in one
-    // column is not tried again, so it is taken at most once.
-    std::vector<TSearchRow> open(static_cast<std::size_t>(table.count()));
-    std::iota(open.begin(), open.end(), TSearchRow{0});
+    // Rows match on their own, so the two halves are searched side by side.
+    const auto rows = static_cast<TSearchRow>(table.count());
+    if (rows < kParallelRows)
+        return copyRows(table, matchRows(columns, mode, needles, 0, rows));
+    const TSearchRow middle = rows / 2;
     std::vector<TSearchRow> found;
-    for (const SongColumn column : columns) {
-        if (open.empty())
-            break;
-        const std::vector<TSearchRow> rows =
-            matchColumn(columns_.at(static_cast<std::size_t>(column)), mode, needles, open);
-        if (rows.empty())
-            continue;
-        found = united(found, rows);
-        open = without(open, rows);
-    }
+    std::vector<TSearchRow> upper;
+    runSideBySide([&] { found = matchRows(columns, mode, needles, 0, middle); },
+                  [&] { upper = matchRows(columns, mode, needles, middle, rows); });
+    found.insert(found.end(), upper.begin(), upper.end());
     return copyRows(table, found);
 }

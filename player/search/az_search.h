@@ -37,7 +37,7 @@ inline const QStringList Items{All, Title, Artist, Album, Filename, Archive};
 // The columns a where text selects, in the order they are tried. The text
 // must equal an item exactly; anything else means Title.
 std::vector<SongColumn> columnsFor(const QString &where);
-const TStringListC &columnOf(const TFileInfos &table, SongColumn column);
+const TSongColumn &columnOf(const TFileInfos &table, SongColumn column);
 
 // Takes the next term off the front of the working query. A term is a word
 // ended by a space, or everything between double quotes. A working query of
@@ -71,11 +71,16 @@ public:
     void prepare(const TFileInfos &table);
 
 private:
-    TUpperColumn &current(const TFileInfos &table, SongColumn column);
+    // Brings the copies of the columns up to date.
+    void bringUpToDate(const TFileInfos &table, const std::vector<SongColumn> &columns);
     void followLocale();
     std::vector<TSearchRow> matchColumn(const TUpperColumn &column, int mode,
                                         const std::vector<std::string> &needles,
-                                        const std::vector<TSearchRow> &candidates) const;
+                                        const std::vector<TSearchRow> &candidates, TSearchRow end) const;
+    // The matching rows in [first, end), ascending.
+    std::vector<TSearchRow> matchRows(const std::vector<SongColumn> &columns, int mode,
+                                      const std::vector<std::string> &needles, TSearchRow first,
+                                      TSearchRow end) const;
 
     std::optional<TCaseFolder> folder_;
     std::array<TUpperColumn, 5> columns_;

@@ -1,5 +1,8 @@
 #include "casefolder.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 void appendUnit(char16_t c, std::string &out)
@@ -25,6 +28,11 @@ TCaseFolder::TCaseFolder(const QLocale &locale)
         const QString upper = locale_.toUpper(QString(QChar(c)));
         const bool alone = upper.size() == 1 && upper.at(0).unicode() < kTableEnd;
         table_[c] = alone ? upper.at(0).unicode() : kNotAlone;
+    }
+    plainAscii_ = true;
+    for (char16_t c = 0; c < 0x80; ++c) {
+        const char16_t plain = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c;
+        plainAscii_ = plainAscii_ && table_[c] == plain;
     }
 }
 
@@ -53,6 +61,88 @@ void TCaseFolder::appendUpper(const QString &text, std::string &out) const
         if (upper == kNotAlone) {
             out.resize(start);
             appendSearchBytes(locale_.toUpper(text), out);
+            return;
+        }
+        if (upper < 0x80) {
+            *to++ = static_cast<char>(upper);
+        } else {
+            *to++ = static_cast<char>(0xC0 | (upper >> 6));
+            *to++ = static_cast<char>(0x80 | (upper & 0x3F));
+        }
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+namespace {
+
+// Upper-cases the leading ASCII of [from, from + size) into to, eight bytes
+// at a time where it can, the way a locale that maps a to z alone onto A to
+// Z does; returns how many bytes it took.
+std::size_t upperAsciiPrefix(const char *from, std::size_t size, char *to)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from + i, 8);
+        if (word & kHigh)
+            break;
+        // High bit of each byte: at least 'a', and above 'z'.
+        const std::uint64_t fromA = word + kOnes * (0x80 - 'a');
+        const std::uint64_t pastZ = word + kOnes * (0x80 - 'z' - 1);
+        word ^= ((fromA & ~pastZ) & kHigh) >> 2;
+        std::memcpy(to + i, &word, 8);
+    }
+    for (; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(from[i]);
+        if (c >= 0x80)
+            break;
+        to[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 0x20 : c);
+    }
+    return i;
+}
+
+} // namespace
+
+void TCaseFolder::appendUpperUtf8(QByteArrayView utf8, std::string &out) const
+{
+    // Table characters are one or two bytes long and stay so upper-cased.
+    // Where ASCII stays ASCII no character grows, so the text is copied
+    // once and upper-cased in place, the writing never ahead of the reading.
+    const std::size_t start = out.size();
+    const auto size = static_cast<std::size_t>(utf8.size());
+    const char *from = utf8.data();
+    if (plainAscii_) {
+        out.append(from, size);
+        from = out.data() + start;
+    } else {
+        out.resize(start + 2 * size);
+    }
+    char *to = out.data() + start;
+    const char *const end = from + size;
+    while (from < end) {
+        if (plainAscii_) {
+            const std::size_t ascii = upperAsciiPrefix(from, static_cast<std::size_t>(end - from), to);
+            from += ascii;
+            to += ascii;
+            if (from == end)
+                break;
+        }
+        char16_t unit = static_cast<unsigned char>(*from);
+        if (unit >= 0x80) {
+            if (unit < 0xC0 || unit >= 0xE0 || from + 1 == end) {
+                unit = kTableEnd;
+            } else {
+                unit = static_cast<char16_t>(((unit & 0x1F) << 6) | (from[1] & 0x3F));
+                ++from;
+            }
+        }
+        ++from;
+        const char16_t upper = unit < kTableEnd ? table_[unit] : kNotAlone;
+        if (upper == kNotAlone) {
+            out.resize(start);
+            appendSearchBytes(locale_.toUpper(QString::fromUtf8(utf8)), out);
             return;
         }
         if (upper < 0x80) {

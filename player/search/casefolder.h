@@ -3,6 +3,7 @@
 // The locale's upper-casing as the search uses it, and the byte form in
 // which upper-cased texts are compared.
 
+#include <QByteArrayView>
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -21,6 +22,8 @@ public:
     QString upper(const QString &text) const;
     // Appends upper(text) in the byte form of appendSearchBytes.
     void appendUpper(const QString &text, std::string &out) const;
+    // The same for a text given as exact UTF-8.
+    void appendUpperUtf8(QByteArrayView utf8, std::string &out) const;
 
 private:
     static constexpr char16_t kTableEnd = 0x250;
@@ -33,6 +36,9 @@ private:
     // looks at a character's neighbours, so a text made only of table
     // characters upper-cases character by character.
     std::array<char16_t, kTableEnd> table_{};
+    // True when the table maps a to z onto A to Z and leaves the rest of
+    // ASCII alone, as every locale but a few does.
+    bool plainAscii_ = false;
 };
 
 // Appends the text with each UTF-16 unit written the way UTF-8 writes a

@@ -123,7 +123,11 @@ void Tautotag_form::Button1Click()
         marked.append(tags->item(i)->checkState() == Qt::Checked);
 
     TFileInfos &musiclist = *links_.musiclist;
-    const int tagged = applyAutoTag(candidates_, marked, musiclist.title, musiclist.artist);
+    QStringList titles = musiclist.title;
+    QStringList artists = musiclist.artist;
+    const int tagged = applyAutoTag(candidates_, marked, titles, artists);
+    musiclist.title.takeChanged(titles);
+    musiclist.artist.takeChanged(artists);
     // Stored even when nothing was marked, as the user asked for it.
     musiclist.saveTable(programDir() + kStoreFileName);
     if (links_.pageControl && links_.pageControl->currentIndex() == kMusiclistPage && links_.showList)

@@ -358,7 +358,7 @@ TEST_F(StartupTest, ForwardedSongsWhilePlayingRedrawTheCurrentSongsFields)
     window_->currentIndex = 0;
     const QRect interpret = TSkinDisplay::fields()[1].background;
     const QImage blank = window_->Image1->picture().copy(interpret);
-    window_->playlist.artist[0] = u"Somebody"_s;
+    window_->playlist.artist.replace(0, u"Somebody"_s);
     window_->copyDataReceived(u"|"_s + added);
     EXPECT_EQ(window_->playlist.count(), 2);
     EXPECT_EQ(window_->page_control->currentIndex(), Page::Playlist);

@@ -27,13 +27,13 @@ TEST(OptionsSharedTexts, RepeatedTextsAreSharedAndAnEditChangesOneRowOnly)
     TFileInfos table;
     table.loadTable(file);
     ASSERT_EQ(table.count(), 6);
-    EXPECT_EQ(table.artist.at(0).constData(), table.artist.at(5).constData());
-    EXPECT_EQ(table.album.at(3).constData(), table.album.at(4).constData());
-    EXPECT_EQ(table.archive.at(1).constData(), table.archive.at(3).constData());
+    EXPECT_EQ(table.artist.cell(0), table.artist.cell(5));
+    EXPECT_EQ(table.album.cell(3), table.album.cell(4));
+    EXPECT_EQ(table.archive.cell(1), table.archive.cell(3));
 
     // A tag edit overwrites one cell in place, as the grid and AutoTag do.
-    table.artist[2] = u"Other"_s;
-    table.album[2] += u" Part"_s;
+    table.artist.replace(2, u"Other"_s);
+    table.album.replace(2, table.album.at(2) + u" Part"_s);
     table.saveTable(file);
     TFileInfos reloaded;
     reloaded.loadTable(file);

@@ -27,11 +27,11 @@ TFileInfos tableWithKeys(const QStringList &keys, std::uint8_t keyBit)
         const QString id = QString::number(i);
         table.appendRow(id, u"arch"_s + id, u"art"_s + id, u"tit"_s + id, u"alb"_s + id);
     }
-    TStringListC *column = keyBit == SortFlag::Title    ? &table.title
+    TSongColumn *column = keyBit == SortFlag::Title    ? &table.title
                            : keyBit == SortFlag::Artist ? &table.artist
                            : keyBit == SortFlag::Album  ? &table.album
                                                         : &table.archive;
-    *column = TStringListC(keys);
+    *column = TSongColumn(keys);
     return table;
 }
 

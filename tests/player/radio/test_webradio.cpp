@@ -83,8 +83,8 @@ protected:
                       (QStringList{e.at(3), e.at(2), e.at(4)})) << r;
         }
         if (&list == &window_->radiolist) {
-            EXPECT_EQ(saved.archive + saved.artist + saved.title + saved.album,
-                      list.archive + list.artist + list.title + list.album);
+            EXPECT_EQ(saved.archive.toList() + saved.artist.toList() + saved.title.toList() + saved.album.toList(),
+                      list.archive.toList() + list.artist.toList() + list.title.toList() + list.album.toList());
         }
     }
     // Runs act once a modal dialog of the type is up.

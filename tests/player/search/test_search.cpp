@@ -137,12 +137,12 @@ private:
 
 void changeTable(TFileInfos &table, RandomTexts &random)
 {
-    std::array<TStringListC *, 5> columns{&table.filename, &table.archive, &table.artist, &table.title,
+    std::array<TSongColumn *, 5> columns{&table.filename, &table.archive, &table.artist, &table.title,
                                           &table.album};
     switch (random.below(5)) {
     case 0: // a tag edit
         if (table.count() > 0)
-            (*columns.at(static_cast<std::size_t>(random.below(5))))[random.below(table.count())] = random.text(6);
+            columns.at(static_cast<std::size_t>(random.below(5)))->replace(random.below(table.count()), random.text(6));
         break;
     case 1:
         table.deleteRow(static_cast<std::uint32_t>(random.below(table.count() + 1)));
@@ -153,10 +153,9 @@ void changeTable(TFileInfos &table, RandomTexts &random)
     case 3:
         table.sort(SortFlag::Title | SortFlag::Ascending);
         break;
-    default: // a reload: equal texts in new strings
-        for (TStringListC *column : columns)
-            for (QString &text : *column)
-                text = QString(text.constData(), text.size());
+    default: // a reload: equal texts in a new block
+        for (TSongColumn *column : columns)
+            *column = TSongColumn(column->toList());
         break;
     }
 }
@@ -188,6 +187,53 @@ TEST(Search, CachedSearchAgreesWithThePlainScanWhileTheTableChanges)
         }
     }
     QLocale::setDefault(QLocale::c());
+}
+
+// A table big enough to be searched in two halves side by side, whose
+// artists, albums and archives repeat so that those columns are searched once
+// per distinct text; edits between the searches change a few rows.
+TEST(Search, BigTablesAgreeWithThePlainScan)
+{
+    RandomTexts random(20261209);
+    QStringList artists;
+    QStringList albums;
+    for (int k = 0; k < 12; ++k)
+        artists.append(random.text(6));
+    for (int k = 0; k < 40; ++k)
+        albums.append(random.text(6));
+    TFileInfos table;
+    for (int row = 0; row < 20000; ++row)
+        table.appendRow(random.text(8), random.below(10) == 0 ? albums.at(random.below(40)) : QString(),
+                        artists.at(random.below(12)), random.text(6), albums.at(random.below(40)));
+    struct Case
+    {
+        QString query;
+        QString where;
+        int mode;
+    };
+    const QList<Case> cases{
+        {artists.at(3), SearchWhere::All, SearchMode::EntireString},
+        {albums.at(7), SearchWhere::Album, SearchMode::EntireString},
+        {u"ä"_s, SearchWhere::All, SearchMode::EntireString},
+        {u"b a"_s, SearchWhere::All, SearchMode::AllTerms},
+        {u"ß \"I ı\""_s, SearchWhere::Artist, SearchMode::AnyTerm},
+        {u"é"_s, SearchWhere::Archive, SearchMode::AnyTerm},
+        {u"ab"_s, SearchWhere::Title, SearchMode::EntireString},
+    };
+    TSongSearch search;
+    for (int round = 0; round < 3; ++round) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(QString(c.query + u" in "_s + c.where).toStdString());
+            const TFileInfos fast = search.search(table, c.query, c.where, c.mode);
+            const TFileInfos plain = searchByScan(table, c.query, c.where, c.mode);
+            ASSERT_EQ(fast.filename, plain.filename) << round;
+            ASSERT_EQ(fast.artist, plain.artist) << round;
+            ASSERT_EQ(fast.album, plain.album) << round;
+        }
+        table.artist.replace(random.below(table.count()), random.text(6));
+        table.album.replace(random.below(table.count()), albums.at(0) + u"b"_s);
+        table.deleteRow(static_cast<std::uint32_t>(random.below(table.count())));
+    }
 }
 
 } // namespace
