@@ -6,6 +6,7 @@
 #include "forms/tbase_form.h"
 #include "skindisplay.h"
 #include "tabcontrol.h"
+#include "textprefetch.h"
 #include "timage.h"
 #include "untunrar.h"
 #include "usermessages.h"
@@ -185,6 +186,13 @@ bool TLibraryScan::eventFilter(QObject *watched, QEvent *event)
     }
 }
 
+void TLibraryScan::prefetchLibrary()
+{
+    const QString songList = scanner_->songListFile();
+    if (QFileInfo::exists(songList))
+        prefetch_ = std::make_unique<TTextPrefetch>(songList);
+}
+
 void TLibraryScan::button_refreshsonglistClick(QObject *sender)
 {
     if (busy_)
@@ -198,7 +206,7 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
             saveBaseDirectories(baseDirectories);
         const QString songList = scanner_->songListFile();
         if (QFileInfo::exists(songList) && !baseDirectories.isEmpty()) {
-            musiclist.loadTable(songList);
+            musiclist.loadTable(songList, prefetch_.get());
             if (fromButton) {
                 links_.stop();
                 scanner_->removeMissingSongs(musiclist);
@@ -224,6 +232,7 @@ void TLibraryScan::button_refreshsonglistClick(QObject *sender)
         links_.showList(musiclist);
         libraryLoaded_ = true;
     }
+    prefetch_.reset();
     // The load and the scan leave tens of megabytes freed in a big library.
     returnFreedMemory();
 }

@@ -24,6 +24,7 @@ class QTabBar;
 class QWidget;
 class TImage;
 class TSkinDisplay;
+class TTextPrefetch;
 class TUnRar;
 
 // What the main window hands the library work at construction: the tables it
@@ -70,6 +71,9 @@ public:
     // The sender decides: a button refreshes from disk, anything else (the
     // start-up timer) only loads the stored list when there is one.
     void button_refreshsonglistClick(QObject *sender);
+    // Starts restoring the stored song list for the load that follows; the
+    // first load or refresh takes it or drops it.
+    void prefetchLibrary();
     // Local files and folders dropped on the window, in drop order.
     void dropFiles(const QStringList &paths);
     // A command-line path: a directory's tree or a single file, into the
@@ -101,6 +105,8 @@ private:
         bool needsLibrary;
     };
     class BusyScope;
+
+    std::unique_ptr<TTextPrefetch> prefetch_;
 
     void showField(TScanField field, const QString &text);
     void runMessageLoop();

@@ -172,6 +172,8 @@ bool Melodeck::FormCreate()
     createMediaControl();
 
     step(u"deferredTimer"_s);
+    // The stored library is restored while the timer runs.
+    libraryScan_->prefetchLibrary();
     load_songlist_timer.start();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "pagebuffer.h"
 #include "storedrows.h"
 #include "storedtext.h"
+#include "textprefetch.h"
 
 #include <QDebug>
 
@@ -91,7 +92,7 @@ void TFileInfos::deleteRow(std::uint32_t row)
     }
 }
 
-void TFileInfos::loadTable(const QString &fileName)
+void TFileInfos::loadTable(const QString &fileName, TTextPrefetch *ahead)
 {
     const std::array<TSongColumn *, ColumnsPerRow> target = columns();
     // A big library's old texts are a hundred megabytes to give back: that
@@ -100,12 +101,17 @@ void TFileInfos::loadTable(const QString &fileName)
     for (std::size_t column = 0; column < old.size(); ++column)
         old[column].swap(*target[column]);
     std::optional<TRestoredText> restored;
-    const auto restore = [&] { restored.emplace(fileName); };
+    QByteArrayView text;
+    const auto restore = [&] {
+        if (ahead && ahead->take(fileName, text))
+            return;
+        restored.emplace(fileName);
+        text = restored->text();
+    };
     if (old[0].size() < SplitRows)
         restore();
     else
         runSideBySide(restore, [&] { old = {}; });
-    const QByteArrayView text = restored->text();
     // A big table is read in two halves side by side, cut where a row
     // begins, each into a block of its own until they are joined.
     const qsizetype cut = text.size() < SplitRows * ColumnsPerRow * 16

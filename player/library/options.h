@@ -44,6 +44,8 @@ constexpr std::uint8_t Filename = 0x20;
 constexpr std::uint8_t Archive = 0x40;
 } // namespace SortFlag
 
+class TTextPrefetch;
+
 // A song table: five parallel columns. Row kinds: empty archive = a file on
 // disk; both set = a member of the archive; empty filename with a URL in
 // archive = a web-radio station.
@@ -70,7 +72,8 @@ public:
     void appendColumns(const TFileInfos &source);
     // A row that is not below count() is ignored.
     void deleteRow(std::uint32_t row);
-    void loadTable(const QString &fileName);
+    // ahead: the file restored ahead of time, used when it is still that file.
+    void loadTable(const QString &fileName, TTextPrefetch *ahead = nullptr);
     void saveTable(const QString &fileName) const;
     void sort(std::uint8_t newSortFlags);
     // Rows outside the table are ignored.
