@@ -337,11 +337,11 @@ int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool r
         kind = filter_.classifySized(path, static_cast<qint64>(info.st_size));
     if (kind == TFileFilterInfos::Song) {
         // The file stays open for its tags, which may lie beyond the head.
-        readFileHead(fd, job.head);
+        const bool whole = readFileHead(fd, job.head);
         job.fd = fd;
         // A file the walk took without a status call is asked for its size
         // only if its tags need it; a short read already tells it.
-        if (job.head.size() < tagHeadSize)
+        if (whole)
             job.size = job.head.size();
         else
             job.size = regular && verdict == NameVerdict::AnySize ? -1 : static_cast<qint64>(info.st_size);

@@ -10,6 +10,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <string_view>
@@ -137,9 +138,12 @@ bool hasOwnClass(TTagFormat format, const QString &extension)
     return false;
 }
 
-TagTexts readTexts(const QString &path, const TTagSource &source)
+TagTexts readTexts(const QString &path, TTagSource source)
 {
     TagTexts texts;
+    const QByteArray mended = headForTagLib(source.head);
+    if (!mended.isEmpty())
+        source.head = mended;
     TTagStream stream(source.head, source.fd, source.size);
     const TTagFormat format = formatOfHead(source.head);
     const QString extension = extensionOf(path);
@@ -252,19 +256,34 @@ void readTagsFrom(const QString &path, const TTagSource &source, TId3Tags &entri
         entries[Id3::TALB].value = texts.album;
 }
 
-void readFileHead(int fd, QByteArray &head)
+bool readFileHead(int fd, QByteArray &head)
 {
-    head.resize(tagHeadSize);
-    qsizetype got = 0;
-    while (got < head.size()) {
-        const ssize_t n = ::read(fd, head.data() + got, static_cast<size_t>(head.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
+    // A read costs by the bytes it copies, so the first one takes a block
+    // that holds the headers telling how far the tags at the start reach,
+    // and the next ones take only that.
+    constexpr qsizetype kFirstRead = 1024;
+    qsizetype wanted = kFirstRead;
+    head.resize(0);
+    for (;;) {
+        const qsizetype got = head.size();
+        head.resize(wanted);
+        qsizetype at = got;
+        while (at < head.size()) {
+            const ssize_t n = ::read(fd, head.data() + at, static_cast<size_t>(head.size() - at));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            at += n;
+        }
+        const bool whole = at < head.size();
+        head.resize(at);
+        if (whole)
+            return true;
+        wanted = static_cast<qsizetype>(std::min<long long>(tagHeadLength(head), tagHeadSize));
+        if (wanted <= head.size())
+            return false;
     }
-    head.resize(got);
 }
 
 void readTags(const QString &path, TId3Tags &entries)

@@ -38,7 +38,7 @@ inline constexpr std::array<const char *, id3TagCount> id3FrameIds = {
     "TLEN", "TYER", "COMM", "TENC", "TRCK", "TCOM",
     "TOAL", "TPUB", "TSST", "TPE2", "TBPM", "PRIV"};
 
-// How many of a file's first bytes a scan reads at once; TagLib gets them
+// How many of a file's first bytes a scan reads at most; TagLib gets them
 // from memory and reads further only where a format needs it.
 constexpr qsizetype tagHeadSize = 4096;
 
@@ -77,9 +77,11 @@ struct TTagSource
     qint64 size = 0;
 };
 
-// Reads up to tagHeadSize bytes from the start of the open file into head,
-// reusing its room; head holds what could be read.
-void readFileHead(int fd, QByteArray &head);
+// Reads the start of the open file into head, reusing its room: as far as
+// the tags at the start reach, up to tagHeadSize bytes, and at least a
+// first block. True when that reached the file's end, so head holds the
+// whole file.
+bool readFileHead(int fd, QByteArray &head);
 
 // tagsFromFileName(path), then the values the file's tags give: each of
 // artist, title and album a tag holds replaces the file-name value. Line

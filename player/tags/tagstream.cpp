@@ -29,6 +29,7 @@ using std::string_view_literals::operator""sv;
 
 constexpr long long kId3HeaderSize = 10;
 constexpr unsigned char kId3FooterFlag = 0x10;
+constexpr unsigned char kId3ExtendedHeaderFlag = 0x40;
 constexpr long long kFlacBlockHeaderSize = 4;
 constexpr unsigned char kFlacLastBlock = 0x80;
 constexpr long long kOggPageHeaderSize = 27;
@@ -341,4 +342,19 @@ long long tagHeadLength(QByteArrayView head)
     default:
         return head.size();
     }
+}
+
+QByteArray headForTagLib(QByteArrayView head)
+{
+    if (formatOfHead(head) != TTagFormat::Id3v2Ahead || head.size() < kId3HeaderSize + 4 || byteAt(head, 3) != 3
+        || (byteAt(head, 5) & kId3ExtendedHeaderFlag) == 0)
+        return {};
+    const unsigned long long size = bigEndian(head, kId3HeaderSize, 4);
+    if (size != 6 && size != 10) // the two sizes there are; anything else is left as it is
+        return {};
+    QByteArray mended = head.toByteArray();
+    const unsigned long long counted = size + 4;
+    for (int i = 0; i < 4; ++i)
+        mended[static_cast<qsizetype>(kId3HeaderSize + i)] = static_cast<char>((counted >> (7 * (3 - i))) & 0x7F);
+    return mended;
 }

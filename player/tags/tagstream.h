@@ -10,6 +10,7 @@
 #include <taglib/tfile.h>
 #include <taglib/tiostream.h>
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QStringView>
 
@@ -87,3 +88,9 @@ std::unique_ptr<TagLib::File> openTagFile(TagLib::IOStream &stream, QByteArrayVi
 // again. Other files, and ones whose tags lie elsewhere, give the head's
 // own size.
 long long tagHeadLength(QByteArrayView head);
+
+// TagLib reads the size of an ID3v2.3 extended header as v2.4 gives it,
+// counting the size field itself, while v2.3 counts only the 6 or 10 bytes
+// after it. A head with such a header comes back with the size written the
+// way TagLib reads it; any other head gives an empty array.
+QByteArray headForTagLib(QByteArrayView head);

@@ -1,13 +1,17 @@
 #include "tagworker.h"
 
+#include <chrono>
 #include <system_error>
 #include <unistd.h>
 
 namespace {
 
 // The other side usually answers within a few microseconds, far sooner
-// than a sleeping thread wakes up, so a wait spins a little first.
-constexpr int kSpins = 4000;
+// than a sleeping thread wakes up, so a wait spins that long first. Not
+// longer: on a busy machine the other side may not be running at all, and
+// a longer spin would only keep it from the processor.
+constexpr auto kSpinTime = std::chrono::microseconds(10);
+constexpr int kSpinsBetweenClockReads = 16;
 
 void relax()
 {
@@ -19,17 +23,24 @@ void relax()
 // Waits until the state is none of the two values and returns it.
 int waitWhile(const std::atomic<int> &state, int first, int second)
 {
-    for (int spin = 0; spin < kSpins; ++spin) {
-        const int now = state.load(std::memory_order_acquire);
-        if (now != first && now != second)
-            return now;
-        relax();
-    }
+    const auto settled = [&](int now) { return now != first && now != second; };
+    int now = state.load(std::memory_order_acquire);
+    if (settled(now))
+        return now;
+    const auto until = std::chrono::steady_clock::now() + kSpinTime;
+    do {
+        for (int spin = 0; spin < kSpinsBetweenClockReads; ++spin) {
+            relax();
+            now = state.load(std::memory_order_acquire);
+            if (settled(now))
+                return now;
+        }
+    } while (std::chrono::steady_clock::now() < until);
     for (;;) {
-        const int now = state.load(std::memory_order_acquire);
-        if (now != first && now != second)
-            return now;
         state.wait(now, std::memory_order_acquire);
+        now = state.load(std::memory_order_acquire);
+        if (settled(now))
+            return now;
     }
 }
 
@@ -72,10 +83,45 @@ bool TTagWorker::startThread()
     return true;
 }
 
+bool TTagWorker::threadReadsNext()
+{
+    // A song's share of a scan: the time from its start to the next one's.
+    // Longer ones are pauses between operations, or a message loop that
+    // drew; they tell nothing about either way.
+    constexpr auto kLongest = std::chrono::milliseconds(2);
+    constexpr int kTrialSongs = 32;
+    constexpr int kRoundSongs = 1024;
+    const Clock::time_point now = Clock::now();
+    if (measured_ >= 0 && now - lastStart_ < kLongest) {
+        trialTime_[measured_] += now - lastStart_;
+        ++trialSongs_[measured_];
+    }
+    lastStart_ = now;
+    // Each round reads a few songs each way, then keeps the faster one.
+    const int at = roundAt_;
+    roundAt_ = (at + 1) % kRoundSongs;
+    if (at == 0) {
+        trialTime_[Threaded] = trialTime_[InLine] = Clock::duration::zero();
+        trialSongs_[Threaded] = trialSongs_[InLine] = 0;
+    }
+    if (at < 2 * kTrialSongs) {
+        measured_ = at < kTrialSongs ? Threaded : InLine;
+        return measured_ == Threaded;
+    }
+    if (at == 2 * kTrialSongs) {
+        const auto average = [this](int way) {
+            return trialSongs_[way] ? trialTime_[way] / trialSongs_[way] : Clock::duration::max();
+        };
+        threadFaster_ = average(Threaded) <= average(InLine);
+    }
+    measured_ = -1;
+    return threadFaster_;
+}
+
 void TTagWorker::start(std::unique_ptr<TTagJob> job)
 {
     job_ = std::move(job);
-    if (!startThread()) {
+    if (!threadReadsNext() || !startThread()) {
         readJob(*job_);
         state_.store(Done, std::memory_order_relaxed);
         return;

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -45,6 +46,8 @@ public:
     // Starts reading the job's tags; the previous job must have been taken
     // back. On a machine with one core, or when no thread can be started,
     // the tags are read right here.
+    // On a busy machine the thread may wait for a processor longer than a
+    // song takes; the worker then reads in the caller for a while.
     void start(std::unique_ptr<TTagJob> job);
     // The job started last, its tags read; waits for them if need be.
     std::unique_ptr<TTagJob> finish();
@@ -52,8 +55,14 @@ public:
 private:
     enum State : int { Idle, Started, Done, Quit };
 
+    enum Way : int { Threaded, InLine };
+    using Clock = std::chrono::steady_clock;
+
     void run();
     bool startThread();
+    // Whether the thread reads the song being started; now and then a few
+    // songs are read each way and timed, and the faster way is kept.
+    bool threadReadsNext();
 
     std::atomic<int> state_{Idle};
     // Handed over with state_: written by the side that sets the state,
@@ -61,4 +70,11 @@ private:
     std::unique_ptr<TTagJob> job_;
     std::thread thread_;
     bool threadTried_ = false;
+
+    Clock::time_point lastStart_;
+    Clock::duration trialTime_[2] = {};
+    int trialSongs_[2] = {};
+    int measured_ = -1; // the way of the song started last, -1: not timed
+    int roundAt_ = 0;
+    bool threadFaster_ = true;
 };

@@ -55,6 +55,12 @@ QByteArray id3Tag(int version, const QByteArray &frames, char flags = 0)
            + synchsafe(static_cast<quint32>(frames.size())) + frames;
 }
 
+// A v2.4 tag with its footer: the header's copy behind the frames.
+QByteArray withFooter(const QByteArray &tag)
+{
+    return tag + "3DI" + tag.mid(3, 7);
+}
+
 QByteArray v24Frame(const QByteArray &id, const QByteArray &payload)
 {
     return id + synchsafe(static_cast<quint32>(payload.size())) + QByteArray(2, '\0') + payload;
@@ -162,11 +168,18 @@ TEST_F(TagReaderTest, Id3VariantsWrittenByteByByte)
         const char *name;
         QByteArray bytes;
         QString artist, title, album;
+        QString file = u"Band - Name.mp3"_s;
     } rows[] = {
         {"v2.4 UTF-8", id3Tag(4, utf8Texts) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 UTF-16, picture first", id3Tag(3, pictureFirst) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.4 UTF-16BE, frames in any order", id3Tag(4, utf16be) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 unsynchronised", id3Tag(3, unsynchronised(pictureFirst), '\x80') + kAudio, kArtist, kTitle, kAlbum},
+        // The extended header counts into the tag's size; the footer does not.
+        {"v2.4 extended header", id3Tag(4, synchsafe(6) + raw("\x01\x00") + utf8Texts, '\x40') + kAudio, kArtist,
+         kTitle, kAlbum},
+        {"v2.4 footer", withFooter(id3Tag(4, utf8Texts, '\x10')) + kAudio, kArtist, kTitle, kAlbum},
+        {"v2.3 extended header", id3Tag(3, bigEndian(6, 4) + QByteArray(6, '\0') + pictureFirst, '\x40') + kAudio,
+         kArtist, kTitle, kAlbum},
         {"v2.2 three-letter frames",
          id3Tag(2, v22Frame("TT2", raw("\x00Title Two")) + v22Frame("TP1", raw("\x00Old Band")) + v22Frame("TAL", raw("\x00Old Album")))
              + kAudio,
@@ -175,13 +188,16 @@ TEST_F(TagReaderTest, Id3VariantsWrittenByteByByte)
          u"One Album"_s},
         {"APE ahead of ID3v1", kAudio + apeTag({{"Title", kTitle}, {"Artist", kArtist}}) + id3v1("v1", "v1", "Alb"),
          kArtist, kTitle, u"Alb"_s},
+        {"Monkey's Audio with APE", "MAC " + raw("\x96\x0F\x00\x00") + kAudio
+             + apeTag({{"Artist", kArtist}, {"Title", kTitle}, {"Album", kAlbum}}),
+         kArtist, kTitle, kAlbum, u"Band - Name.ape"_s},
         {"line breaks and control characters",
          id3Tag(3, id3Latin1TextFrame("TIT2", "Line\r\nBreak\x01 ") + id3Latin1TextFrame("TPE1", "A\nB")) + kAudio,
          u"A B"_s, u"Line Break"_s, QString()},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        expectTags(read(u"Band - Name.mp3"_s, row.bytes), row.artist, row.title, row.album);
+        expectTags(read(row.file, row.bytes), row.artist, row.title, row.album);
     }
 }
 
