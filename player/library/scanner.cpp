@@ -213,7 +213,7 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const Q
         show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
         runMessageLoop();
         if (inLine) {
-            readTagsFrom(path, {job->head, job->fd, job->size}, job->tags);
+            readTagsFrom(path, {job->head, job->fd, job->size, &job->tagLibRoom}, job->tags);
             appendSong(table, path, job->tags);
             if (knownTable_ == &table)
                 known_.insert(path);

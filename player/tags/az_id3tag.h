@@ -7,6 +7,8 @@
 // an untagged file still gets a title. The reader never writes to a file.
 
 #include <QByteArrayView>
+
+#include <taglib/tbytevector.h>
 #include <QString>
 
 #include <array>
@@ -75,6 +77,10 @@ struct TTagSource
     QByteArrayView head;
     int fd = -1;
     qint64 size = 0;
+    // Where TagLib gets its copy of the head; one kept from file to file
+    // grows once, so reading the next file's tags allocates less. Null:
+    // a new one each time.
+    TagLib::ByteVector *room = nullptr;
 };
 
 // Reads the start of the open file into head, reusing its room: as far as

@@ -185,8 +185,13 @@ long long mp4Length(QByteArrayView head)
 } // namespace
 
 TTagStream::TTagStream(QByteArrayView head, int fd, long long fileSize, long long readBudget)
-    : head_(head), fd_(fd), size_(fileSize < 0 && fd >= 0 ? -1 : std::max<long long>(fileSize, head.size())),
-      budget_(readBudget)
+    : TTagStream(TagLib::ByteVector(head.data(), static_cast<unsigned int>(head.size())), fd, fileSize, readBudget)
+{
+}
+
+TTagStream::TTagStream(const TagLib::ByteVector &head, int fd, long long fileSize, long long readBudget)
+    : head_(head), headSize_(head.size()), fd_(fd),
+      size_(fileSize < 0 && fd >= 0 ? -1 : std::max<long long>(fileSize, headSize_)), budget_(readBudget)
 {
 }
 
@@ -194,7 +199,7 @@ long long TTagStream::knownSize()
 {
     if (size_ < 0) {
         struct stat info {};
-        size_ = fstat(fd_, &info) == 0 ? std::max<long long>(info.st_size, head_.size()) : head_.size();
+        size_ = fstat(fd_, &info) == 0 ? std::max<long long>(info.st_size, headSize_) : headSize_;
     }
     return size_;
 }
@@ -218,8 +223,14 @@ TagLib::ByteVector TTagStream::readBlock(unsigned long length)
     if (position_ >= end || length == 0)
         return out;
     long long want = std::min<long long>(static_cast<long long>(length), end - position_);
-    if (position_ < head_.size()) {
-        const long long fromHead = std::min<long long>(want, head_.size() - position_);
+    if (position_ + want <= headSize_) {
+        // Most reads lie in the head: TagLib's own vectors share its bytes.
+        out = head_.mid(static_cast<unsigned int>(position_), static_cast<unsigned int>(want));
+        position_ += want;
+        return out;
+    }
+    if (position_ < headSize_) {
+        const long long fromHead = std::min<long long>(want, headSize_ - position_);
         out.setData(head_.data() + position_, static_cast<unsigned int>(fromHead));
         position_ += fromHead;
         want -= fromHead;

@@ -28,6 +28,9 @@ public:
     static constexpr long long defaultReadBudget = 16LL << 20;
 
     TTagStream(QByteArrayView head, int fd, long long fileSize, long long readBudget = defaultReadBudget);
+    // The same over a head TagLib holds already: reads within it share its
+    // bytes instead of copying them.
+    TTagStream(const TagLib::ByteVector &head, int fd, long long fileSize, long long readBudget = defaultReadBudget);
 
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(unsigned long length) override;
@@ -45,7 +48,8 @@ public:
     long long bytesReadBeyondHead() const { return readBeyondHead_; }
 
 private:
-    QByteArrayView head_;
+    const TagLib::ByteVector head_;
+    const long long headSize_;
     int fd_;
     long long size_;
     long long knownSize();

@@ -46,7 +46,7 @@ int waitWhile(const std::atomic<int> &state, int first, int second)
 
 void readJob(TTagJob &job)
 {
-    readTagsFrom(job.path, {job.head, job.fd, job.size}, job.tags);
+    readTagsFrom(job.path, {job.head, job.fd, job.size, &job.tagLibRoom}, job.tags);
 }
 
 } // namespace

@@ -27,6 +27,7 @@ struct TTagJob
     int fd = -1;
     qint64 size = -1;
     TId3Tags tags;
+    TagLib::ByteVector tagLibRoom;
 
     TTagJob() = default;
     TTagJob(const TTagJob &) = delete;
