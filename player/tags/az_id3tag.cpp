@@ -213,7 +213,7 @@ TagTexts readTexts(const QString &path, TTagSource source)
     // of the file is read only when it does not.
     TBareTagFile file(&stream);
     if (format == TTagFormat::Id3v2Ahead) {
-        const TagLib::ID3v2::Tag tag(&file, 0);
+        const TagLib::ID3v2::Tag tag(&file, 0, songTextFrameFactory());
         texts.take(tag);
     }
     if (texts.title.isEmpty())

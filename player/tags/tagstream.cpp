@@ -4,6 +4,7 @@
 #include <taglib/apefile.h>
 #include <taglib/asffile.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2frame.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpcfile.h>
@@ -182,7 +183,37 @@ long long mp4Length(QByteArrayView head)
     }
 }
 
+// Builds the ID3v2 frames a listing shows in full and leaves every other
+// one as TagLib's unknown frame: its bytes are kept, but no text, picture
+// or list in it is parsed.
+// TagLib keeps the frame header's class for frames and their factory; a
+// factory of our own names it through a frame class.
+struct FrameNames : TagLib::ID3v2::Frame
+{
+    using Header = TagLib::ID3v2::Frame::Header;
+};
+
+class SongTextFrameFactory : public TagLib::ID3v2::FrameFactory
+{
+protected:
+    bool updateFrame(FrameNames::Header *header) const override
+    {
+        // The base turns the ids of older versions into today's first.
+        if (!FrameFactory::updateFrame(header))
+            return false;
+        const TagLib::ByteVector id = header->frameID();
+        return id == "TPE1" || id == "TIT2" || id == "TALB";
+    }
+};
+
 } // namespace
+
+TagLib::ID3v2::FrameFactory *songTextFrameFactory()
+{
+    // Never changed once made, like TagLib's own instance().
+    static SongTextFrameFactory factory;
+    return &factory;
+}
 
 TTagStream::TTagStream(QByteArrayView head, int fd, long long fileSize, long long readBudget)
     : TTagStream(TagLib::ByteVector(head.data(), static_cast<unsigned int>(head.size())), fd, fileSize, readBudget)
@@ -296,7 +327,7 @@ std::unique_ptr<TagLib::File> openTagFile(TagLib::IOStream &stream, QByteArrayVi
     // An ID3v2 tag may stand ahead of several formats; the name tells which.
     if (format == TTagFormat::Id3v2Ahead || format == TTagFormat::Unknown)
         format = formatOfExtension(extension);
-    TagLib::ID3v2::FrameFactory *const frames = TagLib::ID3v2::FrameFactory::instance();
+    TagLib::ID3v2::FrameFactory *const frames = songTextFrameFactory();
     switch (format) {
     case TTagFormat::Flac:
         return std::make_unique<TagLib::FLAC::File>(&stream, frames, readProperties);

@@ -7,6 +7,7 @@
 // gigabytes costs a bounded read. The format is picked from the head's
 // magic bytes, then from the file's extension, never by trying every class.
 
+#include <taglib/id3v2framefactory.h>
 #include <taglib/tfile.h>
 #include <taglib/tiostream.h>
 
@@ -69,6 +70,11 @@ public:
     bool save() override { return false; }
 };
 
+// The frame factory of a listing: artist, title and album frames are
+// built, every other frame is kept unparsed, which spares a tag full of
+// frames most of its cost. Shared and never changed.
+TagLib::ID3v2::FrameFactory *songTextFrameFactory();
+
 // The kinds of file told apart by their first bytes.
 enum class TTagFormat {
     Unknown, Id3v2Ahead, Flac, OggVorbis, OggOpus, OggFlac, OggSpeex, Mp4, Asf, Wav, Aiff,
@@ -79,7 +85,8 @@ enum class TTagFormat {
 TTagFormat formatOfHead(QByteArrayView head);
 
 // The TagLib file class for the stream: by the head's magic, else by the
-// extension (lower case, with its dot), else MPEG. Never null; the stream
+// extension (lower case, with its dot), else MPEG, reading ID3v2 tags with
+// songTextFrameFactory. Never null; the stream
 // must outlive the file. readProperties as TagLib's own flag: false reads
 // the tags only.
 std::unique_ptr<TagLib::File> openTagFile(TagLib::IOStream &stream, QByteArrayView head, QStringView extension,

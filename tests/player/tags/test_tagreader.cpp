@@ -172,6 +172,11 @@ TEST_F(TagReaderTest, Id3VariantsWrittenByteByByte)
     } rows[] = {
         {"v2.4 UTF-8", id3Tag(4, utf8Texts) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 UTF-16, picture first", id3Tag(3, pictureFirst) + kAudio, kArtist, kTitle, kAlbum},
+        {"v2.4 other frames ahead",
+         id3Tag(4, v24Frame("TRCK", raw("\x03" "7/12")) + v24Frame("COMM", raw("\x03" "eng\x00A comment"))
+                       + v24Frame("TXXX", raw("\x03" "REPLAYGAIN_TRACK_GAIN\x00-6.5 dB")) + utf8Texts)
+             + kAudio,
+         kArtist, kTitle, kAlbum},
         {"v2.4 UTF-16BE, frames in any order", id3Tag(4, utf16be) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 unsynchronised", id3Tag(3, unsynchronised(pictureFirst), '\x80') + kAudio, kArtist, kTitle, kAlbum},
         // The extended header counts into the tag's size; the footer does not.
