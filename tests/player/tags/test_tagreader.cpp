@@ -326,3 +326,33 @@ TEST(TagHeadLength, TellsWhereTheTagsAtTheStartEnd)
         EXPECT_EQ(tagHeadLength(row.head), row.length);
     }
 }
+
+TEST_F(TagReaderTest, AHeadIsReadAsFarAsTheTagsAtTheStartReach)
+{
+    const QByteArray padded = id3Tag(3, id3Latin1TextFrame("TIT2", "T") + QByteArray(1100, '\0'));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        qsizetype head;
+        bool whole;
+    } rows[] = {
+        {"tag longer than the first block", padded + kAudio, padded.size(), false},
+        {"tag longer than the most a head takes", id3Tag(3, id3v23Frame("APIC", picture(6000))) + kAudio, tagHeadSize,
+         false},
+        {"no tag at the start", kAudio, 1024, false},
+        {"file shorter than the first block", kAudio.left(500), 500, true},
+        {"tag claiming more than the file", padded.left(10) + kAudio.left(700), 710, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir_.filePath(u"head.mp3"_s);
+        ASSERT_TRUE(writeBytes(path, row.bytes));
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        QByteArray head("left from the file before");
+        EXPECT_EQ(readFileHead(fd, head), row.whole);
+        ::close(fd);
+        EXPECT_EQ(head, row.bytes.left(row.head));
+    }
+}
