@@ -55,6 +55,11 @@ QByteArray id3Tag(int version, const QByteArray &frames, char flags = 0)
            + synchsafe(static_cast<quint32>(frames.size())) + frames;
 }
 
+QByteArray utf16v23Texts()
+{
+    return id3Utf16TextFrame("TIT2", kTitle) + id3Utf16TextFrame("TPE1", kArtist) + id3Utf16TextFrame("TALB", kAlbum);
+}
+
 // A v2.4 tag with its footer: the header's copy behind the frames.
 QByteArray withFooter(const QByteArray &tag)
 {
@@ -185,6 +190,9 @@ TEST_F(TagReaderTest, Id3VariantsWrittenByteByByte)
         {"v2.4 footer", withFooter(id3Tag(4, utf8Texts, '\x10')) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 extended header", id3Tag(3, bigEndian(6, 4) + QByteArray(6, '\0') + pictureFirst, '\x40') + kAudio,
          kArtist, kTitle, kAlbum},
+        {"v2.3 extended header with its checksum",
+         id3Tag(3, bigEndian(10, 4) + raw("\x80\x00") + QByteArray(8, '\0') + utf16v23Texts(), '\x40') + kAudio, kArtist,
+         kTitle, kAlbum},
         {"v2.2 three-letter frames",
          id3Tag(2, v22Frame("TT2", raw("\x00Title Two")) + v22Frame("TP1", raw("\x00Old Band")) + v22Frame("TAL", raw("\x00Old Album")))
              + kAudio,
@@ -254,6 +262,8 @@ TEST_F(TagReaderTest, DamagedTagsGiveWhatCanBeReadAndNoCrash)
         {"zero-size frames", id3Tag(3, QByteArray("TPE1\x00\x00\x00\x00\x00\x00", 10).repeated(30) + title),
          u"Name"_s},
         {"header only", QByteArray("ID3\x04\x00\x00", 6), u"Name"_s},
+        {"v2.3 extended header claiming gigabytes", id3Tag(3, raw("\x7F\xFF\xFF\xFF\x00\x00") + title, '\x40'), u"Name"_s},
+        {"v2.3 extended header cut short", id3Tag(3, raw("\x00\x00"), '\x40'), u"Name"_s},
         {"ID3v1 marker alone", QByteArray("TAG"), u"Name"_s},
         {"APE footer claiming more than the file", kAudio + "APETAGEX" + QByteArray("\xD0\x07\x00\x00\xFF\xFF\xFF\x7F"
                                                                              "\xFF\xFF\x00\x00\x00\x00\x00\x00",
