@@ -1,7 +1,9 @@
 #include "tagworker.h"
 
 #include <chrono>
+#include <sched.h>
 #include <system_error>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -20,8 +22,9 @@ void relax()
 #endif
 }
 
-// Waits until the state is none of the two values and returns it.
-int waitWhile(const std::atomic<int> &state, int first, int second)
+// Waits until the state is none of the two values and returns it; slept
+// tells whether the wait outlasted the spin.
+int waitWhile(const std::atomic<int> &state, int first, int second, bool *slept = nullptr)
 {
     const auto settled = [&](int now) { return now != first && now != second; };
     int now = state.load(std::memory_order_acquire);
@@ -36,6 +39,8 @@ int waitWhile(const std::atomic<int> &state, int first, int second)
                 return now;
         }
     } while (std::chrono::steady_clock::now() < until);
+    if (slept)
+        *slept = true;
     for (;;) {
         state.wait(now, std::memory_order_acquire);
         now = state.load(std::memory_order_acquire);
@@ -73,7 +78,11 @@ bool TTagWorker::startThread()
     if (threadTried_)
         return thread_.joinable();
     threadTried_ = true;
-    if (std::thread::hardware_concurrency() < 2)
+    // The processors this process may run on, not those the machine has.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (std::thread::hardware_concurrency() < 2
+        || (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) < 2))
         return false;
     try {
         thread_ = std::thread([this] { run(); });
@@ -97,6 +106,16 @@ bool TTagWorker::threadReadsNext()
         ++trialSongs_[measured_];
     }
     lastStart_ = now;
+    // Both sides had to sleep for the last song: the thread and the caller
+    // took turns on one processor. Reading in line is faster until the
+    // next round looks again.
+    if (std::exchange(bothSlept_, false) && roundAt_ > 0 && (roundAt_ <= kTrialSongs || threadFaster_)
+        && roundAt_ != 2 * kTrialSongs) {
+        trialSongs_[Threaded] = 0;
+        threadFaster_ = false;
+        if (roundAt_ < kTrialSongs)
+            roundAt_ = kTrialSongs;
+    }
     // Each round reads a few songs each way, then keeps the faster one.
     const int at = roundAt_;
     roundAt_ = (at + 1) % kRoundSongs;
@@ -132,7 +151,12 @@ void TTagWorker::start(std::unique_ptr<TTagJob> job)
 
 std::unique_ptr<TTagJob> TTagWorker::finish()
 {
-    waitWhile(state_, Started, Started);
+    bool slept = false;
+    waitWhile(state_, Started, Started, &slept);
+    // A wait that outlasts the spin on both sides means the two took turns
+    // on one processor; a long song alone, or a long message loop, makes
+    // only one side sleep.
+    bothSlept_ = slept && workerSlept_;
     state_.store(Idle, std::memory_order_relaxed);
     return std::move(job_);
 }
@@ -140,8 +164,10 @@ std::unique_ptr<TTagJob> TTagWorker::finish()
 void TTagWorker::run()
 {
     for (;;) {
-        if (waitWhile(state_, Idle, Done) == Quit)
+        bool slept = false;
+        if (waitWhile(state_, Idle, Done, &slept) == Quit)
             return;
+        workerSlept_ = slept;
         readJob(*job_);
         state_.store(Done, std::memory_order_release);
         state_.notify_one();

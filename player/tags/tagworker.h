@@ -78,4 +78,8 @@ private:
     int measured_ = -1; // the way of the song started last, -1: not timed
     int roundAt_ = 0;
     bool threadFaster_ = true;
+    // Whether the thread slept before the song it read last (written by it
+    // before it hands the song back), and whether the caller did as well.
+    bool workerSlept_ = false;
+    bool bothSlept_ = false;
 };
