@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -142,7 +143,6 @@ TLibraryScanner::TLibraryScanner(const TFileFilterInfos &filter, const TUnRar *a
                                  QString programDirectory)
     : filter_(filter), archives_(archives), hooks_(std::move(hooks)), programDir_(std::move(programDirectory))
 {
-    setupId3Tags(tags_);
 }
 
 void TLibraryScanner::show(TScanField field, const QString &text) const
@@ -151,10 +151,13 @@ void TLibraryScanner::show(TScanField field, const QString &text) const
         hooks_.showField(field, text);
 }
 
-void TLibraryScanner::runMessageLoop() const
+void TLibraryScanner::runMessageLoop()
 {
-    if (hooks_.runMessageLoop)
-        hooks_.runMessageLoop();
+    if (!hooks_.runMessageLoop)
+        return;
+    ++loopDepth_;
+    hooks_.runMessageLoop();
+    --loopDepth_;
 }
 
 void TLibraryScanner::clearSongFields() const
@@ -175,24 +178,46 @@ void TLibraryScanner::addFile(const QString &path, TFileInfos &table, bool check
     if (checkDuplicates && known_.contains(path))
         return;
     addNewFile(path, table);
+    finishPendingSong();
 }
 
 void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const QByteArray *native, bool regular)
 {
+    std::unique_ptr<TTagJob> job = takeJob();
+    const int kind = probe(path, native, regular, *job);
+    // The file before goes into its table first; judging this one showed
+    // nothing and ran no message loop, so nothing can tell the order apart.
+    finishPendingSong();
+    // A walk inside the message loop while the worker reads a song of the
+    // walk outside reads its own songs here, one after the other.
+    const bool inLine = kind == TFileFilterInfos::Song && pendingTable_;
+    if (kind == TFileFilterInfos::Song && !inLine) {
+        // The tags are read from here on, while this song is shown and the
+        // next file is found and opened. Nothing sees them before its row
+        // goes in, and whatever runs in the message loop finds the table
+        // as it was before this song. The row is certain to follow, so the
+        // duplicate check knows it now.
+        job->path = path;
+        pendingTable_ = &table;
+        pendingDepth_ = loopDepth_;
+        tagWorker_.start(std::move(job));
+        if (knownTable_ == &table)
+            known_.insert(path);
+    }
     clearSongFields();
-    OpenedFile opened;
-    switch (probe(path, native, regular, opened)) {
+    switch (kind) {
     case TFileFilterInfos::Song: {
         show(TScanField::Title, path);
         // The row goes in whole, once its tags are read, so the table's
         // columns never differ in length while the message loop runs.
         show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
         runMessageLoop();
-        readTagsFrom(path, {head_, opened.fd, opened.size}, tags_);
-        table.appendRow(path, QString(), tags_[Id3::TPE1].value, tags_[Id3::TIT2].value,
-                        tags_[Id3::TALB].value);
-        if (knownTable_ == &table)
-            known_.insert(path);
+        if (inLine) {
+            readTagsFrom(path, {job->head, job->fd, job->size, &job->tagLibRoom}, job->tags);
+            appendSong(table, path, job->tags);
+            if (knownTable_ == &table)
+                known_.insert(path);
+        }
         break;
     }
     case TFileFilterInfos::Archive: {
@@ -216,6 +241,43 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const Q
     default:
         break;
     }
+    if (job)
+        keepJob(std::move(job));
+}
+
+std::unique_ptr<TTagJob> TLibraryScanner::takeJob()
+{
+    if (spareJobs_.empty())
+        return std::make_unique<TTagJob>();
+    std::unique_ptr<TTagJob> job = std::move(spareJobs_.back());
+    spareJobs_.pop_back();
+    return job;
+}
+
+void TLibraryScanner::keepJob(std::unique_ptr<TTagJob> job)
+{
+    // Two are in use at a time (one read, one judged), more only while a
+    // walk runs inside the message loop.
+    constexpr std::size_t kKeptJobs = 4;
+    job->closeFile();
+    job->size = -1;
+    if (spareJobs_.size() < kKeptJobs)
+        spareJobs_.push_back(std::move(job));
+}
+
+void TLibraryScanner::finishPendingSong()
+{
+    if (!pendingTable_ || pendingDepth_ != loopDepth_)
+        return;
+    TFileInfos &table = *std::exchange(pendingTable_, nullptr);
+    std::unique_ptr<TTagJob> job = tagWorker_.finish();
+    appendSong(table, job->path, job->tags);
+    keepJob(std::move(job));
+}
+
+void TLibraryScanner::appendSong(TFileInfos &table, const QString &path, const TId3Tags &tags)
+{
+    table.appendRow(path, QString(), tags[Id3::TPE1].value, tags[Id3::TIT2].value, tags[Id3::TALB].value);
 }
 
 TLibraryScanner::NameVerdict TLibraryScanner::judgeName(const QString &path)
@@ -245,7 +307,7 @@ TLibraryScanner::NameVerdict TLibraryScanner::judgeName(const QString &path)
     return verdict;
 }
 
-int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool regular, OpenedFile &opened)
+int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool regular, TTagJob &job)
 {
     // At most one open, one status call and one read per file: the size that
     // judges the file and the first bytes that hold its tags come from the
@@ -253,7 +315,7 @@ int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool r
     // a regular file whose size does not matter no status call. Non-blocking,
     // so that a FIFO given by name cannot hang the scan; regular files read
     // the same either way.
-    head_.resize(0);
+    job.head.resize(0);
     const NameVerdict verdict = judgeName(path);
     if (verdict == NameVerdict::Rejected)
         return TFileFilterInfos::Rejected;
@@ -275,30 +337,25 @@ int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool r
         kind = filter_.classifySized(path, static_cast<qint64>(info.st_size));
     if (kind == TFileFilterInfos::Song) {
         // The file stays open for its tags, which may lie beyond the head.
-        readFileHead(fd, head_);
-        opened.fd = fd;
+        const bool whole = readFileHead(fd, job.head);
+        job.fd = fd;
         // A file the walk took without a status call is asked for its size
         // only if its tags need it; a short read already tells it.
-        if (head_.size() < tagHeadSize)
-            opened.size = head_.size();
+        if (whole)
+            job.size = job.head.size();
         else
-            opened.size = regular && verdict == NameVerdict::AnySize ? -1 : static_cast<qint64>(info.st_size);
+            job.size = regular && verdict == NameVerdict::AnySize ? -1 : static_cast<qint64>(info.st_size);
     } else {
         ::close(fd);
     }
     return kind;
 }
 
-TLibraryScanner::OpenedFile::~OpenedFile()
-{
-    if (fd >= 0)
-        ::close(fd);
-}
-
 void TLibraryScanner::addDirectory(const QString &directory, TFileInfos &table, bool checkDuplicates)
 {
     const KnownPaths scope(*this, table, checkDuplicates);
     walk(directory, table, checkDuplicates);
+    finishPendingSong();
 }
 
 void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool checkDuplicates)
@@ -356,6 +413,7 @@ void TLibraryScanner::scanDirectories(const TStringListC &baseDirectories, TFile
         const KnownPaths scope(*this, table, checkDuplicates);
         for (const QString &directory : baseDirectories)
             walk(directory, table, checkDuplicates);
+        finishPendingSong();
     }
     clearSongFields();
     show(TScanField::Time, QString());

@@ -7,11 +7,13 @@
 
 #include "az_id3tag.h"
 #include "options.h"
+#include "tagworker.h"
 
 #include <QSet>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TUnRar;
@@ -67,26 +69,24 @@ private:
     class KnownPaths;
 
     void show(TScanField field, const QString &text) const;
-    void runMessageLoop() const;
+    void runMessageLoop();
     void clearSongFields() const;
     void walk(const QString &directory, TFileInfos &table, bool checkDuplicates);
     // native is the path in the file system's encoding, when the caller has
     // it; regular tells that a walk found a regular file there.
     void addNewFile(const QString &path, TFileInfos &table, const QByteArray *native = nullptr,
                     bool regular = false);
-    // A song's file, kept open from its judgement until its tags are read.
-    struct OpenedFile
-    {
-        int fd = -1;
-        qint64 size = -1;
-        OpenedFile() = default;
-        OpenedFile(const OpenedFile &) = delete;
-        OpenedFile &operator=(const OpenedFile &) = delete;
-        ~OpenedFile();
-    };
-    // Judges a path like classifyFile; for a song, head_ then holds its
-    // first bytes and opened the file itself.
-    int probe(const QString &path, const QByteArray *native, bool regular, OpenedFile &opened);
+    // Judges a path like classifyFile; for a song, job then holds its first
+    // bytes and the file, still open.
+    int probe(const QString &path, const QByteArray *native, bool regular, TTagJob &job);
+    // A job for the next file, with the room an earlier one grew.
+    std::unique_ptr<TTagJob> takeJob();
+    void keepJob(std::unique_ptr<TTagJob> job);
+    // Waits for the tags the worker reads and appends the song's row, when
+    // that song was handed over at this depth of message loops. Every
+    // operation ends with it.
+    void finishPendingSong();
+    void appendSong(TFileInfos &table, const QString &path, const TId3Tags &tags);
     // What the file name alone tells about a path.
     enum class NameVerdict { Rejected, AnySize, NeedsStatus };
     NameVerdict judgeName(const QString &path);
@@ -96,9 +96,14 @@ private:
     const TUnRar *archives_;
     const TScanHooks hooks_;
     const QString programDir_;
-    TId3Tags tags_;
+    TTagWorker tagWorker_;
+    // The table of the song whose tags tagWorker_ reads (null when none),
+    // and how many message loops were running when it was handed over.
+    TFileInfos *pendingTable_ = nullptr;
+    int pendingDepth_ = 0;
+    int loopDepth_ = 0;
+    std::vector<std::unique_ptr<TTagJob>> spareJobs_;
     // Reused for every file, so judging one allocates nothing.
-    QByteArray head_;
     QByteArray nativePath_;
     // The verdicts on the extensions met so far, for the filter they were
     // judged by; most libraries hold only a few kinds of file.

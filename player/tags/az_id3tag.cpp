@@ -4,13 +4,17 @@
 
 #include <taglib/apetag.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2frame.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/tag.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/wavfile.h>
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -51,6 +55,16 @@ QString fromTagLib(const TagLib::String &text)
     QString kept;
     if (text.isEmpty())
         return kept;
+    // Most texts hold only characters that are kept as they are.
+    const auto plain = [](wchar_t c) {
+        const auto code = static_cast<char32_t>(c);
+        return code <= 0xFFFF && !isControl(static_cast<char16_t>(code)) && !isLineBreak(static_cast<char16_t>(code));
+    };
+    if (std::all_of(text.begin(), text.end(), plain)) {
+        kept.resize(static_cast<qsizetype>(text.size()));
+        std::transform(text.begin(), text.end(), kept.data(), [](wchar_t c) { return QChar(static_cast<char16_t>(c)); });
+        return std::move(kept).trimmed();
+    }
     kept.reserve(static_cast<qsizetype>(text.size()));
     char16_t previous = 0;
     for (const wchar_t c : text) {
@@ -83,6 +97,35 @@ struct TagTexts
             title = fromTagLib(tag.title());
         if (album.isEmpty())
             album = fromTagLib(tag.album());
+    }
+
+    // The same texts of an ID3v2 tag, each the first frame of its kind,
+    // looked up with keys made once: TagLib's own accessors make two per
+    // call, which costs a scan more than reading the frames.
+    void take(const TagLib::ID3v2::Tag &tag)
+    {
+        static const TagLib::ByteVector kArtist("TPE1"), kTitle("TIT2"), kAlbum("TALB");
+        const TagLib::ID3v2::FrameListMap &frames = tag.frameListMap();
+        const auto first = [&frames](const TagLib::ByteVector &id, QString &text) {
+            if (!text.isEmpty())
+                return;
+            const auto found = frames.find(id);
+            if (found == frames.end() || found->second.isEmpty())
+                return;
+            // A frame of one text is that text; toString would copy it.
+            const TagLib::ID3v2::Frame *frame = found->second.front();
+            if (const auto *texts = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame *>(frame)) {
+                const TagLib::StringList fields = texts->fieldList();
+                if (fields.size() == 1) {
+                    text = fromTagLib(fields.front());
+                    return;
+                }
+            }
+            text = fromTagLib(frame->toString());
+        };
+        first(kArtist, artist);
+        first(kTitle, title);
+        first(kAlbum, album);
     }
 };
 
@@ -137,10 +180,18 @@ bool hasOwnClass(TTagFormat format, const QString &extension)
     return false;
 }
 
-TagTexts readTexts(const QString &path, const TTagSource &source)
+TagTexts readTexts(const QString &path, TTagSource source)
 {
     TagTexts texts;
-    TTagStream stream(source.head, source.fd, source.size);
+    const QByteArray mended = headForTagLib(source.head);
+    if (!mended.isEmpty())
+        source.head = mended;
+    TagLib::ByteVector fresh;
+    TagLib::ByteVector &vector = source.room ? *source.room : fresh;
+    vector.resize(static_cast<unsigned int>(source.head.size()));
+    if (!source.head.isEmpty())
+        std::memcpy(vector.data(), source.head.data(), static_cast<std::size_t>(source.head.size()));
+    TTagStream stream(vector, source.fd, source.size);
     const TTagFormat format = formatOfHead(source.head);
     const QString extension = extensionOf(path);
     if (hasOwnClass(format, extension)) {
@@ -162,7 +213,7 @@ TagTexts readTexts(const QString &path, const TTagSource &source)
     // of the file is read only when it does not.
     TBareTagFile file(&stream);
     if (format == TTagFormat::Id3v2Ahead) {
-        const TagLib::ID3v2::Tag tag(&file, 0);
+        const TagLib::ID3v2::Tag tag(&file, 0, songTextFrameFactory());
         texts.take(tag);
     }
     if (texts.title.isEmpty())
@@ -252,19 +303,34 @@ void readTagsFrom(const QString &path, const TTagSource &source, TId3Tags &entri
         entries[Id3::TALB].value = texts.album;
 }
 
-void readFileHead(int fd, QByteArray &head)
+bool readFileHead(int fd, QByteArray &head)
 {
-    head.resize(tagHeadSize);
-    qsizetype got = 0;
-    while (got < head.size()) {
-        const ssize_t n = ::read(fd, head.data() + got, static_cast<size_t>(head.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
+    // A read costs by the bytes it copies, so the first one takes a block
+    // that holds the headers telling how far the tags at the start reach,
+    // and the next ones take only that.
+    constexpr qsizetype kFirstRead = 1024;
+    qsizetype wanted = kFirstRead;
+    head.resize(0);
+    for (;;) {
+        const qsizetype got = head.size();
+        head.resize(wanted);
+        qsizetype at = got;
+        while (at < head.size()) {
+            const ssize_t n = ::read(fd, head.data() + at, static_cast<size_t>(head.size() - at));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            at += n;
+        }
+        const bool whole = at < head.size();
+        head.resize(at);
+        if (whole)
+            return true;
+        wanted = static_cast<qsizetype>(std::min<long long>(tagHeadLength(head), tagHeadSize));
+        if (wanted <= head.size())
+            return false;
     }
-    head.resize(got);
 }
 
 void readTags(const QString &path, TId3Tags &entries)

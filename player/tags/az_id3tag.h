@@ -7,6 +7,8 @@
 // an untagged file still gets a title. The reader never writes to a file.
 
 #include <QByteArrayView>
+
+#include <taglib/tbytevector.h>
 #include <QString>
 
 #include <array>
@@ -38,7 +40,7 @@ inline constexpr std::array<const char *, id3TagCount> id3FrameIds = {
     "TLEN", "TYER", "COMM", "TENC", "TRCK", "TCOM",
     "TOAL", "TPUB", "TSST", "TPE2", "TBPM", "PRIV"};
 
-// How many of a file's first bytes a scan reads at once; TagLib gets them
+// How many of a file's first bytes a scan reads at most; TagLib gets them
 // from memory and reads further only where a format needs it.
 constexpr qsizetype tagHeadSize = 4096;
 
@@ -75,11 +77,17 @@ struct TTagSource
     QByteArrayView head;
     int fd = -1;
     qint64 size = 0;
+    // Where TagLib gets its copy of the head; one kept from file to file
+    // grows once, so reading the next file's tags allocates less. Null:
+    // a new one each time.
+    TagLib::ByteVector *room = nullptr;
 };
 
-// Reads up to tagHeadSize bytes from the start of the open file into head,
-// reusing its room; head holds what could be read.
-void readFileHead(int fd, QByteArray &head);
+// Reads the start of the open file into head, reusing its room: as far as
+// the tags at the start reach, up to tagHeadSize bytes, and at least a
+// first block. True when that reached the file's end, so head holds the
+// whole file.
+bool readFileHead(int fd, QByteArray &head);
 
 // tagsFromFileName(path), then the values the file's tags give: each of
 // artist, title and album a tag holds replaces the file-name value. Line

@@ -4,6 +4,7 @@
 #include <taglib/apefile.h>
 #include <taglib/asffile.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2frame.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpcfile.h>
@@ -29,6 +30,7 @@ using std::string_view_literals::operator""sv;
 
 constexpr long long kId3HeaderSize = 10;
 constexpr unsigned char kId3FooterFlag = 0x10;
+constexpr unsigned char kId3ExtendedHeaderFlag = 0x40;
 constexpr long long kFlacBlockHeaderSize = 4;
 constexpr unsigned char kFlacLastBlock = 0x80;
 constexpr long long kOggPageHeaderSize = 27;
@@ -181,11 +183,46 @@ long long mp4Length(QByteArrayView head)
     }
 }
 
+// Builds the ID3v2 frames a listing shows in full and leaves every other
+// one as TagLib's unknown frame: its bytes are kept, but no text, picture
+// or list in it is parsed.
+// TagLib keeps the frame header's class for frames and their factory; a
+// factory of our own names it through a frame class.
+struct FrameNames : TagLib::ID3v2::Frame
+{
+    using Header = TagLib::ID3v2::Frame::Header;
+};
+
+class SongTextFrameFactory : public TagLib::ID3v2::FrameFactory
+{
+protected:
+    bool updateFrame(FrameNames::Header *header) const override
+    {
+        // The base turns the ids of older versions into today's first.
+        if (!FrameFactory::updateFrame(header))
+            return false;
+        const TagLib::ByteVector id = header->frameID();
+        return id == "TPE1" || id == "TIT2" || id == "TALB";
+    }
+};
+
 } // namespace
 
+TagLib::ID3v2::FrameFactory *songTextFrameFactory()
+{
+    // Never changed once made, like TagLib's own instance().
+    static SongTextFrameFactory factory;
+    return &factory;
+}
+
 TTagStream::TTagStream(QByteArrayView head, int fd, long long fileSize, long long readBudget)
-    : head_(head), fd_(fd), size_(fileSize < 0 && fd >= 0 ? -1 : std::max<long long>(fileSize, head.size())),
-      budget_(readBudget)
+    : TTagStream(TagLib::ByteVector(head.data(), static_cast<unsigned int>(head.size())), fd, fileSize, readBudget)
+{
+}
+
+TTagStream::TTagStream(const TagLib::ByteVector &head, int fd, long long fileSize, long long readBudget)
+    : head_(head), headSize_(head.size()), fd_(fd),
+      size_(fileSize < 0 && fd >= 0 ? -1 : std::max<long long>(fileSize, headSize_)), budget_(readBudget)
 {
 }
 
@@ -193,7 +230,7 @@ long long TTagStream::knownSize()
 {
     if (size_ < 0) {
         struct stat info {};
-        size_ = fstat(fd_, &info) == 0 ? std::max<long long>(info.st_size, head_.size()) : head_.size();
+        size_ = fstat(fd_, &info) == 0 ? std::max<long long>(info.st_size, headSize_) : headSize_;
     }
     return size_;
 }
@@ -217,8 +254,14 @@ TagLib::ByteVector TTagStream::readBlock(unsigned long length)
     if (position_ >= end || length == 0)
         return out;
     long long want = std::min<long long>(static_cast<long long>(length), end - position_);
-    if (position_ < head_.size()) {
-        const long long fromHead = std::min<long long>(want, head_.size() - position_);
+    if (position_ + want <= headSize_) {
+        // Most reads lie in the head: TagLib's own vectors share its bytes.
+        out = head_.mid(static_cast<unsigned int>(position_), static_cast<unsigned int>(want));
+        position_ += want;
+        return out;
+    }
+    if (position_ < headSize_) {
+        const long long fromHead = std::min<long long>(want, headSize_ - position_);
         out.setData(head_.data() + position_, static_cast<unsigned int>(fromHead));
         position_ += fromHead;
         want -= fromHead;
@@ -284,7 +327,7 @@ std::unique_ptr<TagLib::File> openTagFile(TagLib::IOStream &stream, QByteArrayVi
     // An ID3v2 tag may stand ahead of several formats; the name tells which.
     if (format == TTagFormat::Id3v2Ahead || format == TTagFormat::Unknown)
         format = formatOfExtension(extension);
-    TagLib::ID3v2::FrameFactory *const frames = TagLib::ID3v2::FrameFactory::instance();
+    TagLib::ID3v2::FrameFactory *const frames = songTextFrameFactory();
     switch (format) {
     case TTagFormat::Flac:
         return std::make_unique<TagLib::FLAC::File>(&stream, frames, readProperties);
@@ -341,4 +384,19 @@ long long tagHeadLength(QByteArrayView head)
     default:
         return head.size();
     }
+}
+
+QByteArray headForTagLib(QByteArrayView head)
+{
+    if (formatOfHead(head) != TTagFormat::Id3v2Ahead || head.size() < kId3HeaderSize + 4 || byteAt(head, 3) != 3
+        || (byteAt(head, 5) & kId3ExtendedHeaderFlag) == 0)
+        return {};
+    const unsigned long long size = bigEndian(head, kId3HeaderSize, 4);
+    if (size != 6 && size != 10) // the two sizes there are; anything else is left as it is
+        return {};
+    QByteArray mended = head.toByteArray();
+    const unsigned long long counted = size + 4;
+    for (int i = 0; i < 4; ++i)
+        mended[static_cast<qsizetype>(kId3HeaderSize + i)] = static_cast<char>((counted >> (7 * (3 - i))) & 0x7F);
+    return mended;
 }

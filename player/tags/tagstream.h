@@ -7,9 +7,11 @@
 // gigabytes costs a bounded read. The format is picked from the head's
 // magic bytes, then from the file's extension, never by trying every class.
 
+#include <taglib/id3v2framefactory.h>
 #include <taglib/tfile.h>
 #include <taglib/tiostream.h>
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QStringView>
 
@@ -27,6 +29,9 @@ public:
     static constexpr long long defaultReadBudget = 16LL << 20;
 
     TTagStream(QByteArrayView head, int fd, long long fileSize, long long readBudget = defaultReadBudget);
+    // The same over a head TagLib holds already: reads within it share its
+    // bytes instead of copying them.
+    TTagStream(const TagLib::ByteVector &head, int fd, long long fileSize, long long readBudget = defaultReadBudget);
 
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(unsigned long length) override;
@@ -44,7 +49,8 @@ public:
     long long bytesReadBeyondHead() const { return readBeyondHead_; }
 
 private:
-    QByteArrayView head_;
+    const TagLib::ByteVector head_;
+    const long long headSize_;
     int fd_;
     long long size_;
     long long knownSize();
@@ -64,6 +70,11 @@ public:
     bool save() override { return false; }
 };
 
+// The frame factory of a listing: artist, title and album frames are
+// built, every other frame is kept unparsed, which spares a tag full of
+// frames most of its cost. Shared and never changed.
+TagLib::ID3v2::FrameFactory *songTextFrameFactory();
+
 // The kinds of file told apart by their first bytes.
 enum class TTagFormat {
     Unknown, Id3v2Ahead, Flac, OggVorbis, OggOpus, OggFlac, OggSpeex, Mp4, Asf, Wav, Aiff,
@@ -74,7 +85,8 @@ enum class TTagFormat {
 TTagFormat formatOfHead(QByteArrayView head);
 
 // The TagLib file class for the stream: by the head's magic, else by the
-// extension (lower case, with its dot), else MPEG. Never null; the stream
+// extension (lower case, with its dot), else MPEG, reading ID3v2 tags with
+// songTextFrameFactory. Never null; the stream
 // must outlive the file. readProperties as TagLib's own flag: false reads
 // the tags only.
 std::unique_ptr<TagLib::File> openTagFile(TagLib::IOStream &stream, QByteArrayView head, QStringView extension,
@@ -87,3 +99,9 @@ std::unique_ptr<TagLib::File> openTagFile(TagLib::IOStream &stream, QByteArrayVi
 // again. Other files, and ones whose tags lie elsewhere, give the head's
 // own size.
 long long tagHeadLength(QByteArrayView head);
+
+// TagLib reads the size of an ID3v2.3 extended header as v2.4 gives it,
+// counting the size field itself, while v2.3 counts only the 6 or 10 bytes
+// after it. A head with such a header comes back with the size written the
+// way TagLib reads it; any other head gives an empty array.
+QByteArray headForTagLib(QByteArrayView head);

@@ -262,6 +262,59 @@ TEST_F(LibraryScan, ProgressShowsEachFileAndItsRowNumberAndLetsTheLoopRun)
     EXPECT_TRUE(QFile::exists(home() + kSongListFileName));
 }
 
+TEST_F(LibraryScan, EachMessageLoopSeesTheRowsBeforeItsFileAndAWalkInsideItReadsItsOwnSongs)
+{
+    // Songs whose title is their own name, so a tag read from the wrong
+    // file shows; more of them than one round of the tag reader's trials.
+    const QString outer = dir(u"outer"_s);
+    for (int i = 0; i < 70; ++i) {
+        const QByteArray name = QByteArray::number(1000 + i);
+        file(u"outer/%1/%2.mp3"_s.arg(i % 3).arg(1000 + i), taggedSong("A", name, "B"));
+    }
+    file(u"outer/notes.txt"_s);
+    const QString inner = dir(u"inner"_s);
+    for (int i = 0; i < 5; ++i)
+        file(u"inner/%1.mp3"_s.arg(2000 + i), taggedSong("A", QByteArray::number(2000 + i), "B"));
+    const auto titleOf = [](const QString &path) { return path.section(u'/', -1).section(u'.', 0, 0); };
+
+    for (const int nestedAt : {0, 1, 40}) {
+        SCOPED_TRACE(nestedAt);
+        TFileInfos outerTable, innerTable;
+        QString shown;
+        // Per message loop: the file shown and the rows its table held.
+        std::vector<std::pair<QString, qsizetype>> loops;
+        std::unique_ptr<TLibraryScanner> scanner;
+        int depth = 0;
+        TScanHooks hooks;
+        hooks.showField = [&shown](TScanField field, const QString &text) {
+            if (field == TScanField::Title)
+                shown = text;
+        };
+        hooks.runMessageLoop = [&] {
+            const bool inside = shown.startsWith(inner);
+            loops.emplace_back(shown, inside ? innerTable.count() : outerTable.count());
+            if (depth == 0 && static_cast<int>(loops.size()) == nestedAt) {
+                ++depth;
+                scanner->addDirectory(inner, innerTable, false);
+                --depth;
+            }
+        };
+        scanner = std::make_unique<TLibraryScanner>(filter_, unrar_.get(), hooks, home());
+        scanner->addDirectory(outer, outerTable, false);
+
+        ASSERT_EQ(outerTable.count(), 70);
+        ASSERT_EQ(innerTable.count(), nestedAt ? 5 : 0);
+        for (const TFileInfos *table : {&outerTable, &innerTable})
+            for (qsizetype row = 0; row < table->count(); ++row)
+                EXPECT_EQ(table->title.at(row), titleOf(table->filename.at(row)));
+        ASSERT_EQ(loops.size(), static_cast<std::size_t>(70 + innerTable.count()));
+        for (const auto &[path, rows] : loops) {
+            const TFileInfos &table = path.startsWith(inner) ? innerTable : outerTable;
+            EXPECT_EQ(table.filename.indexOf(path), rows) << qPrintable(path);
+        }
+    }
+}
+
 TEST_F(LibraryScan, ArchivesAddTheirMembersAndAKnownArchiveIsSkippedWhole)
 {
     const QString base = dir(u"music"_s);

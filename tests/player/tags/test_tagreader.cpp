@@ -55,6 +55,17 @@ QByteArray id3Tag(int version, const QByteArray &frames, char flags = 0)
            + synchsafe(static_cast<quint32>(frames.size())) + frames;
 }
 
+QByteArray utf16v23Texts()
+{
+    return id3Utf16TextFrame("TIT2", kTitle) + id3Utf16TextFrame("TPE1", kArtist) + id3Utf16TextFrame("TALB", kAlbum);
+}
+
+// A v2.4 tag with its footer: the header's copy behind the frames.
+QByteArray withFooter(const QByteArray &tag)
+{
+    return tag + "3DI" + tag.mid(3, 7);
+}
+
 QByteArray v24Frame(const QByteArray &id, const QByteArray &payload)
 {
     return id + synchsafe(static_cast<quint32>(payload.size())) + QByteArray(2, '\0') + payload;
@@ -162,11 +173,26 @@ TEST_F(TagReaderTest, Id3VariantsWrittenByteByByte)
         const char *name;
         QByteArray bytes;
         QString artist, title, album;
+        QString file = u"Band - Name.mp3"_s;
     } rows[] = {
         {"v2.4 UTF-8", id3Tag(4, utf8Texts) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 UTF-16, picture first", id3Tag(3, pictureFirst) + kAudio, kArtist, kTitle, kAlbum},
+        {"v2.4 other frames ahead",
+         id3Tag(4, v24Frame("TRCK", raw("\x03" "7/12")) + v24Frame("COMM", raw("\x03" "eng\x00A comment"))
+                       + v24Frame("TXXX", raw("\x03" "REPLAYGAIN_TRACK_GAIN\x00-6.5 dB")) + utf8Texts)
+             + kAudio,
+         kArtist, kTitle, kAlbum},
         {"v2.4 UTF-16BE, frames in any order", id3Tag(4, utf16be) + kAudio, kArtist, kTitle, kAlbum},
         {"v2.3 unsynchronised", id3Tag(3, unsynchronised(pictureFirst), '\x80') + kAudio, kArtist, kTitle, kAlbum},
+        // The extended header counts into the tag's size; the footer does not.
+        {"v2.4 extended header", id3Tag(4, synchsafe(6) + raw("\x01\x00") + utf8Texts, '\x40') + kAudio, kArtist,
+         kTitle, kAlbum},
+        {"v2.4 footer", withFooter(id3Tag(4, utf8Texts, '\x10')) + kAudio, kArtist, kTitle, kAlbum},
+        {"v2.3 extended header", id3Tag(3, bigEndian(6, 4) + QByteArray(6, '\0') + pictureFirst, '\x40') + kAudio,
+         kArtist, kTitle, kAlbum},
+        {"v2.3 extended header with its checksum",
+         id3Tag(3, bigEndian(10, 4) + raw("\x80\x00") + QByteArray(8, '\0') + utf16v23Texts(), '\x40') + kAudio, kArtist,
+         kTitle, kAlbum},
         {"v2.2 three-letter frames",
          id3Tag(2, v22Frame("TT2", raw("\x00Title Two")) + v22Frame("TP1", raw("\x00Old Band")) + v22Frame("TAL", raw("\x00Old Album")))
              + kAudio,
@@ -175,13 +201,16 @@ TEST_F(TagReaderTest, Id3VariantsWrittenByteByByte)
          u"One Album"_s},
         {"APE ahead of ID3v1", kAudio + apeTag({{"Title", kTitle}, {"Artist", kArtist}}) + id3v1("v1", "v1", "Alb"),
          kArtist, kTitle, u"Alb"_s},
+        {"Monkey's Audio with APE", "MAC " + raw("\x96\x0F\x00\x00") + kAudio
+             + apeTag({{"Artist", kArtist}, {"Title", kTitle}, {"Album", kAlbum}}),
+         kArtist, kTitle, kAlbum, u"Band - Name.ape"_s},
         {"line breaks and control characters",
          id3Tag(3, id3Latin1TextFrame("TIT2", "Line\r\nBreak\x01 ") + id3Latin1TextFrame("TPE1", "A\nB")) + kAudio,
          u"A B"_s, u"Line Break"_s, QString()},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        expectTags(read(u"Band - Name.mp3"_s, row.bytes), row.artist, row.title, row.album);
+        expectTags(read(row.file, row.bytes), row.artist, row.title, row.album);
     }
 }
 
@@ -233,6 +262,8 @@ TEST_F(TagReaderTest, DamagedTagsGiveWhatCanBeReadAndNoCrash)
         {"zero-size frames", id3Tag(3, QByteArray("TPE1\x00\x00\x00\x00\x00\x00", 10).repeated(30) + title),
          u"Name"_s},
         {"header only", QByteArray("ID3\x04\x00\x00", 6), u"Name"_s},
+        {"v2.3 extended header claiming gigabytes", id3Tag(3, raw("\x7F\xFF\xFF\xFF\x00\x00") + title, '\x40'), u"Name"_s},
+        {"v2.3 extended header cut short", id3Tag(3, raw("\x00\x00"), '\x40'), u"Name"_s},
         {"ID3v1 marker alone", QByteArray("TAG"), u"Name"_s},
         {"APE footer claiming more than the file", kAudio + "APETAGEX" + QByteArray("\xD0\x07\x00\x00\xFF\xFF\xFF\x7F"
                                                                              "\xFF\xFF\x00\x00\x00\x00\x00\x00",
@@ -303,5 +334,35 @@ TEST(TagHeadLength, TellsWhereTheTagsAtTheStartEnd)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(tagHeadLength(row.head), row.length);
+    }
+}
+
+TEST_F(TagReaderTest, AHeadIsReadAsFarAsTheTagsAtTheStartReach)
+{
+    const QByteArray padded = id3Tag(3, id3Latin1TextFrame("TIT2", "T") + QByteArray(1100, '\0'));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        qsizetype head;
+        bool whole;
+    } rows[] = {
+        {"tag longer than the first block", padded + kAudio, padded.size(), false},
+        {"tag longer than the most a head takes", id3Tag(3, id3v23Frame("APIC", picture(6000))) + kAudio, tagHeadSize,
+         false},
+        {"no tag at the start", kAudio, 1024, false},
+        {"file shorter than the first block", kAudio.left(500), 500, true},
+        {"tag claiming more than the file", padded.left(10) + kAudio.left(700), 710, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir_.filePath(u"head.mp3"_s);
+        ASSERT_TRUE(writeBytes(path, row.bytes));
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        QByteArray head("left from the file before");
+        EXPECT_EQ(readFileHead(fd, head), row.whole);
+        ::close(fd);
+        EXPECT_EQ(head, row.bytes.left(row.head));
     }
 }
