@@ -301,13 +301,13 @@ int main(int argc, char **argv)
         // The shipped skin and file types, as an installation has them.
         for (const QString &name : {u"skin.bmp"_s, u"skin.azo"_s, u"filetypes.azi"_s})
             QFile::copy(bin + u'/' + name, home.path + u'/' + name);
-        if (home.songs == 0)
-            continue;
-        // A stored library whose folder exists, so no first-start question
-        // comes; the deferred start-up loads it once the window is up.
+        // A music folder that exists, so no first-start question comes; the
+        // deferred start-up loads the stored library once the window is up,
+        // or scans the empty folder when none is stored.
         QDir().mkpath(home.path + u"/music"_s);
-        benchLibrary(home.songs).saveTable(home.path + u'/' + kSongListFileName);
         TStringListC{home.path + u"/music"_s}.SaveToFile(home.path + u"/music_directories.azi"_s);
+        if (home.songs > 0)
+            benchLibrary(home.songs).saveTable(home.path + u'/' + kSongListFileName);
     }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

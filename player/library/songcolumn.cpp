@@ -34,6 +34,9 @@ bool isAscii(QStringView text)
 
 } // namespace
 
+// QByteArrayView::isValidUtf8 gives the same answer (after the byte-order
+// mark), but costs a million-song load about a quarter more processor time:
+// a store of plain ASCII lines is checked here eight bytes at a time.
 bool isExactUtf8(QByteArrayView bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
