@@ -139,11 +139,93 @@ private:
     QSet<QString> previousSet_;
 };
 
+// One file handed to the read-ahead, or read in line: what the walk knew
+// of it, and what reading it gave.
+struct TLibraryScanner::SongJob final : TReadAheadJob
+{
+    QString path;
+    QByteArray native;
+    bool regular = false;
+    NameVerdict verdict = NameVerdict::NeedsStatus;
+    std::shared_ptr<const TFileFilterInfos> filter;
+
+    bool opened = false;
+    int kind = TFileFilterInfos::Rejected;
+    QByteArray head;
+    TId3Tags tags;
+    TagLib::ByteVector tagLibRoom;
+};
+
+// The files of one directory listing ahead of the walk. Up to kAhead of the
+// songs to come are with the read-ahead at a time; it gets them in batches,
+// so its thread is woken once for many files.
+class TLibraryScanner::ReadAheadWindow
+{
+public:
+    ReadAheadWindow(TLibraryScanner &scanner, qsizetype files, bool checkDuplicates)
+        : scanner_(scanner), jobs_(static_cast<std::size_t>(files)), checkDuplicates_(checkDuplicates)
+    {
+    }
+    ~ReadAheadWindow()
+    {
+        for (std::unique_ptr<SongJob> &job : jobs_)
+            if (job)
+                scanner_.keepJob(std::move(job));
+    }
+    ReadAheadWindow(const ReadAheadWindow &) = delete;
+    ReadAheadWindow &operator=(const ReadAheadWindow &) = delete;
+
+    // The job of the file at index, if it was handed over; tops the window up
+    // first. path(k) and native(k) give the k-th file's paths.
+    template <typename PathOf, typename NativeOf>
+    std::unique_ptr<SongJob> take(qsizetype index, const PathOf &path, const NativeOf &native)
+    {
+        constexpr qsizetype kAhead = 32;
+        const auto files = static_cast<qsizetype>(jobs_.size());
+        if (queued_ <= kAhead / 2 && next_ < files) {
+            next_ = std::max(next_, index);
+            std::vector<TReadAheadJob *> batch;
+            for (; next_ < files && queued_ < kAhead; ++next_) {
+                const QString &name = path(next_);
+                if (TFileFilterInfos::isArchiveName(name) || (checkDuplicates_ && scanner_.known_.contains(name)))
+                    continue;
+                const NameVerdict verdict = scanner_.judgeName(name);
+                if (verdict == NameVerdict::Rejected)
+                    continue;
+                std::unique_ptr<SongJob> job = scanner_.takeJob();
+                job->path = name;
+                job->native = native(next_);
+                job->regular = true;
+                job->verdict = verdict;
+                job->filter = scanner_.judgedFilter_;
+                batch.push_back(job.get());
+                jobs_[static_cast<std::size_t>(next_)] = std::move(job);
+                ++queued_;
+            }
+            scanner_.readAhead_.submit(batch.data(), batch.size());
+        }
+        std::unique_ptr<SongJob> job = std::move(jobs_[static_cast<std::size_t>(index)]);
+        if (job)
+            --queued_;
+        return job;
+    }
+
+private:
+    TLibraryScanner &scanner_;
+    std::vector<std::unique_ptr<SongJob>> jobs_;
+    const bool checkDuplicates_;
+    qsizetype next_ = 0;
+    qsizetype queued_ = 0;
+};
+
 TLibraryScanner::TLibraryScanner(const TFileFilterInfos &filter, const TUnRar *archives, TScanHooks hooks,
                                  QString programDirectory)
-    : filter_(filter), archives_(archives), hooks_(std::move(hooks)), programDir_(std::move(programDirectory))
+    : filter_(filter), archives_(archives), hooks_(std::move(hooks)), programDir_(std::move(programDirectory)),
+      readAhead_([](TReadAheadJob &job) { readSong(static_cast<SongJob &>(job)); })
 {
 }
+
+TLibraryScanner::~TLibraryScanner() = default;
 
 void TLibraryScanner::show(TScanField field, const QString &text) const
 {
@@ -153,11 +235,8 @@ void TLibraryScanner::show(TScanField field, const QString &text) const
 
 void TLibraryScanner::runMessageLoop()
 {
-    if (!hooks_.runMessageLoop)
-        return;
-    ++loopDepth_;
-    hooks_.runMessageLoop();
-    --loopDepth_;
+    if (hooks_.runMessageLoop)
+        hooks_.runMessageLoop();
 }
 
 void TLibraryScanner::clearSongFields() const
@@ -178,46 +257,49 @@ void TLibraryScanner::addFile(const QString &path, TFileInfos &table, bool check
     if (checkDuplicates && known_.contains(path))
         return;
     addNewFile(path, table);
-    finishPendingSong();
 }
 
-void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const QByteArray *native, bool regular)
+void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const QByteArray *native, bool regular,
+                                 SongJob *ahead)
 {
-    std::unique_ptr<TTagJob> job = takeJob();
-    const int kind = probe(path, native, regular, *job);
-    // The file before goes into its table first; judging this one showed
-    // nothing and ran no message loop, so nothing can tell the order apart.
-    finishPendingSong();
-    // A walk inside the message loop while the worker reads a song of the
-    // walk outside reads its own songs here, one after the other.
-    const bool inLine = kind == TFileFilterInfos::Song && pendingTable_;
-    if (kind == TFileFilterInfos::Song && !inLine) {
-        // The tags are read from here on, while this song is shown and the
-        // next file is found and opened. Nothing sees them before its row
-        // goes in, and whatever runs in the message loop finds the table
-        // as it was before this song. The row is certain to follow, so the
-        // duplicate check knows it now.
-        job->path = path;
-        pendingTable_ = &table;
-        pendingDepth_ = loopDepth_;
-        tagWorker_.start(std::move(job));
-        if (knownTable_ == &table)
-            known_.insert(path);
+    const NameVerdict verdict = judgeName(path);
+    SongJob *job = ahead;
+    // What the message loop of an earlier file changed in the filter, the
+    // file handed over before that was not judged by.
+    if (job && (job->verdict != verdict || job->filter != judgedFilter_)) {
+        readAhead_.withdraw(*job);
+        job = nullptr;
+    }
+    std::unique_ptr<SongJob> own;
+    int kind = TFileFilterInfos::Rejected;
+    if (verdict != NameVerdict::Rejected) {
+        if (!job) {
+            own = takeJob();
+            job = own.get();
+            job->path = path;
+            job->native = native ? *native : QFile::encodeName(path);
+            job->regular = regular;
+            job->verdict = verdict;
+            job->filter = judgedFilter_;
+        }
+        readAhead_.wait(*job);
+        // The plain judgement gives every other answer, such as an archive
+        // that cannot be read.
+        kind = job->opened ? job->kind : filter_.classifyFile(path);
     }
     clearSongFields();
     switch (kind) {
     case TFileFilterInfos::Song: {
+        // The row is certain to follow, so a walk inside the message loop
+        // already knows it as a duplicate.
+        if (knownTable_ == &table)
+            known_.insert(path);
         show(TScanField::Title, path);
-        // The row goes in whole, once its tags are read, so the table's
-        // columns never differ in length while the message loop runs.
+        // The row goes in once the message loop has run, so whatever runs
+        // there finds the table as it was before this song.
         show(TScanField::Nr, u'#' + QString::number(table.count() + 1));
         runMessageLoop();
-        if (inLine) {
-            readTagsFrom(path, {job->head, job->fd, job->size, &job->tagLibRoom}, job->tags);
-            appendSong(table, path, job->tags);
-            if (knownTable_ == &table)
-                known_.insert(path);
-        }
+        appendSong(table, path, job->tags);
         break;
     }
     case TFileFilterInfos::Archive: {
@@ -241,38 +323,28 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const Q
     default:
         break;
     }
-    if (job)
-        keepJob(std::move(job));
+    if (own)
+        keepJob(std::move(own));
 }
 
-std::unique_ptr<TTagJob> TLibraryScanner::takeJob()
+std::unique_ptr<TLibraryScanner::SongJob> TLibraryScanner::takeJob()
 {
     if (spareJobs_.empty())
-        return std::make_unique<TTagJob>();
-    std::unique_ptr<TTagJob> job = std::move(spareJobs_.back());
+        return std::make_unique<SongJob>();
+    std::unique_ptr<SongJob> job = std::move(spareJobs_.back());
     spareJobs_.pop_back();
     return job;
 }
 
-void TLibraryScanner::keepJob(std::unique_ptr<TTagJob> job)
+void TLibraryScanner::keepJob(std::unique_ptr<SongJob> job)
 {
-    // Two are in use at a time (one read, one judged), more only while a
-    // walk runs inside the message loop.
-    constexpr std::size_t kKeptJobs = 4;
-    job->closeFile();
-    job->size = -1;
+    // A window's worth is in use at a time, more only while a walk runs
+    // inside the message loop.
+    constexpr std::size_t kKeptJobs = 64;
+    readAhead_.withdraw(*job);
+    job->filter.reset();
     if (spareJobs_.size() < kKeptJobs)
         spareJobs_.push_back(std::move(job));
-}
-
-void TLibraryScanner::finishPendingSong()
-{
-    if (!pendingTable_ || pendingDepth_ != loopDepth_)
-        return;
-    TFileInfos &table = *std::exchange(pendingTable_, nullptr);
-    std::unique_ptr<TTagJob> job = tagWorker_.finish();
-    appendSong(table, job->path, job->tags);
-    keepJob(std::move(job));
 }
 
 void TLibraryScanner::appendSong(TFileInfos &table, const QString &path, const TId3Tags &tags)
@@ -282,10 +354,10 @@ void TLibraryScanner::appendSong(TFileInfos &table, const QString &path, const T
 
 TLibraryScanner::NameVerdict TLibraryScanner::judgeName(const QString &path)
 {
-    if (filter_.extension != judgedFilter_.extension || filter_.minimum != judgedFilter_.minimum
-        || filter_.maximum != judgedFilter_.maximum) {
+    if (!judgedFilter_ || filter_.extension != judgedFilter_->extension || filter_.minimum != judgedFilter_->minimum
+        || filter_.maximum != judgedFilter_->maximum) {
         verdicts_.clear();
-        judgedFilter_ = filter_;
+        judgedFilter_ = std::make_shared<const TFileFilterInfos>(filter_);
     }
     const QStringView extension = extensionOf(path);
     for (const ExtensionVerdict &known : verdicts_) {
@@ -307,55 +379,40 @@ TLibraryScanner::NameVerdict TLibraryScanner::judgeName(const QString &path)
     return verdict;
 }
 
-int TLibraryScanner::probe(const QString &path, const QByteArray *native, bool regular, TTagJob &job)
+void TLibraryScanner::readSong(SongJob &job)
 {
     // At most one open, one status call and one read per file: the size that
     // judges the file and the first bytes that hold its tags come from the
-    // same opened file. A name the filter rejects needs no file at all, and
-    // a regular file whose size does not matter no status call. Non-blocking,
-    // so that a FIFO given by name cannot hang the scan; regular files read
-    // the same either way.
+    // same opened file. A regular file whose size does not matter needs no
+    // status call. Non-blocking, so that a FIFO given by name cannot hang
+    // the scan; regular files read the same either way.
     job.head.resize(0);
-    const NameVerdict verdict = judgeName(path);
-    if (verdict == NameVerdict::Rejected)
-        return TFileFilterInfos::Rejected;
-    if (!native) {
-        nativePath_ = QFile::encodeName(path);
-        native = &nativePath_;
-    }
-    const int fd = ::open(native->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        // The plain judgement gives every other answer, such as an archive
-        // that cannot be read.
-        return filter_.classifyFile(path);
-    }
-    int kind = TFileFilterInfos::Rejected;
+    job.kind = TFileFilterInfos::Rejected;
+    const int fd = ::open(job.native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    job.opened = fd >= 0;
+    if (fd < 0)
+        return;
+    const bool anySize = job.regular && job.verdict == NameVerdict::AnySize;
     struct stat info {};
-    if (regular && verdict == NameVerdict::AnySize)
-        kind = TFileFilterInfos::Song;
+    if (anySize)
+        job.kind = TFileFilterInfos::Song;
     else if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        kind = filter_.classifySized(path, static_cast<qint64>(info.st_size));
-    if (kind == TFileFilterInfos::Song) {
+        job.kind = job.filter->classifySized(job.path, static_cast<qint64>(info.st_size));
+    if (job.kind == TFileFilterInfos::Song) {
         // The file stays open for its tags, which may lie beyond the head.
-        const bool whole = readFileHead(fd, job.head);
-        job.fd = fd;
         // A file the walk took without a status call is asked for its size
         // only if its tags need it; a short read already tells it.
-        if (whole)
-            job.size = job.head.size();
-        else
-            job.size = regular && verdict == NameVerdict::AnySize ? -1 : static_cast<qint64>(info.st_size);
-    } else {
-        ::close(fd);
+        const bool whole = readFileHead(fd, job.head);
+        const qint64 size = whole ? job.head.size() : anySize ? -1 : static_cast<qint64>(info.st_size);
+        readTagsFrom(job.path, {job.head, fd, size, &job.tagLibRoom}, job.tags);
     }
-    return kind;
+    ::close(fd);
 }
 
 void TLibraryScanner::addDirectory(const QString &directory, TFileInfos &table, bool checkDuplicates)
 {
     const KnownPaths scope(*this, table, checkDuplicates);
     walk(directory, table, checkDuplicates);
-    finishPendingSong();
 }
 
 void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool checkDuplicates)
@@ -392,6 +449,22 @@ void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool che
         children.push_back({prefix + QFile::decodeName(name), names.size(), kind});
         names.append(name, static_cast<qsizetype>(std::strlen(name)) + 1);
     }
+    // The files among the children, for the read-ahead.
+    std::vector<qsizetype> files;
+    for (qsizetype k = 0; k < static_cast<qsizetype>(children.size()); ++k)
+        if (children[static_cast<std::size_t>(k)].kind == EntryKind::Add)
+            files.push_back(k);
+    const auto fileChild = [&](qsizetype file) -> const Child & {
+        return children[static_cast<std::size_t>(files[static_cast<std::size_t>(file)])];
+    };
+    ReadAheadWindow window(*this, static_cast<qsizetype>(files.size()), checkDuplicates);
+    const auto pathOf = [&](qsizetype file) -> const QString & { return fileChild(file).path; };
+    const auto nativeOf = [&](qsizetype file) {
+        QByteArray native = encodedPrefix;
+        native.append(names.constData() + fileChild(file).name);
+        return native;
+    };
+    qsizetype file = 0;
     for (const Child &child : children) {
         childPath.resize(0);
         childPath.append(encodedPrefix).append(names.constData() + child.name);
@@ -400,9 +473,11 @@ void TLibraryScanner::walk(const QString &directory, TFileInfos &table, bool che
             continue;
         }
         ++filesSeen_;
-        if (checkDuplicates && known_.contains(child.path))
-            continue;
-        addNewFile(child.path, table, &childPath, true);
+        std::unique_ptr<SongJob> job = window.take(file++, pathOf, nativeOf);
+        if (!(checkDuplicates && known_.contains(child.path)))
+            addNewFile(child.path, table, &childPath, true, job.get());
+        if (job)
+            keepJob(std::move(job));
     }
 }
 
@@ -413,7 +488,6 @@ void TLibraryScanner::scanDirectories(const TStringListC &baseDirectories, TFile
         const KnownPaths scope(*this, table, checkDuplicates);
         for (const QString &directory : baseDirectories)
             walk(directory, table, checkDuplicates);
-        finishPendingSong();
     }
     clearSongFields();
     show(TScanField::Time, QString());

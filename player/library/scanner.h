@@ -7,7 +7,7 @@
 
 #include "az_id3tag.h"
 #include "options.h"
-#include "tagworker.h"
+#include "tagreadahead.h"
 
 #include <QSet>
 #include <QString>
@@ -39,6 +39,9 @@ public:
     // archive members and "songlist.azl" lie in programDirectory.
     TLibraryScanner(const TFileFilterInfos &filter, const TUnRar *archives, TScanHooks hooks,
                     QString programDirectory = programDir());
+    ~TLibraryScanner();
+    TLibraryScanner(const TLibraryScanner &) = delete;
+    TLibraryScanner &operator=(const TLibraryScanner &) = delete;
 
     // Adds a music file, or an archive's accepted members; nothing for other
     // paths. With checkDuplicates a path that equals an entry of the table's
@@ -72,20 +75,20 @@ private:
     void runMessageLoop();
     void clearSongFields() const;
     void walk(const QString &directory, TFileInfos &table, bool checkDuplicates);
+    struct SongJob;
+    class ReadAheadWindow;
+
     // native is the path in the file system's encoding, when the caller has
-    // it; regular tells that a walk found a regular file there.
+    // it; regular tells that a walk found a regular file there; ahead is
+    // the file's job when the walk handed it to the read-ahead.
     void addNewFile(const QString &path, TFileInfos &table, const QByteArray *native = nullptr,
-                    bool regular = false);
-    // Judges a path like classifyFile; for a song, job then holds its first
-    // bytes and the file, still open.
-    int probe(const QString &path, const QByteArray *native, bool regular, TTagJob &job);
+                    bool regular = false, SongJob *ahead = nullptr);
+    // Judges a file like classifyFile does and, for a song, reads its tags.
+    // Runs on either thread; touches nothing but the job.
+    static void readSong(SongJob &job);
     // A job for the next file, with the room an earlier one grew.
-    std::unique_ptr<TTagJob> takeJob();
-    void keepJob(std::unique_ptr<TTagJob> job);
-    // Waits for the tags the worker reads and appends the song's row, when
-    // that song was handed over at this depth of message loops. Every
-    // operation ends with it.
-    void finishPendingSong();
+    std::unique_ptr<SongJob> takeJob();
+    void keepJob(std::unique_ptr<SongJob> job);
     void appendSong(TFileInfos &table, const QString &path, const TId3Tags &tags);
     // What the file name alone tells about a path.
     enum class NameVerdict { Rejected, AnySize, NeedsStatus };
@@ -96,13 +99,7 @@ private:
     const TUnRar *archives_;
     const TScanHooks hooks_;
     const QString programDir_;
-    TTagWorker tagWorker_;
-    // The table of the song whose tags tagWorker_ reads (null when none),
-    // and how many message loops were running when it was handed over.
-    TFileInfos *pendingTable_ = nullptr;
-    int pendingDepth_ = 0;
-    int loopDepth_ = 0;
-    std::vector<std::unique_ptr<TTagJob>> spareJobs_;
+    std::vector<std::unique_ptr<SongJob>> spareJobs_;
     // Reused for every file, so judging one allocates nothing.
     QByteArray nativePath_;
     // The verdicts on the extensions met so far, for the filter they were
@@ -113,10 +110,13 @@ private:
         NameVerdict verdict;
     };
     std::vector<ExtensionVerdict> verdicts_;
-    TFileFilterInfos judgedFilter_;
+    // Shared with the jobs judged by it, which the read-ahead thread reads.
+    std::shared_ptr<const TFileFilterInfos> judgedFilter_;
     // The paths of the table being filled, kept while a walk with the
     // duplicate check runs, so each test is one hash lookup.
     const TFileInfos *knownTable_ = nullptr;
     QSet<QString> known_;
     qint64 filesSeen_ = 0;
+    // Last, so that it stops before the jobs it may read go.
+    TTagReadAhead readAhead_;
 };

@@ -1,5 +1,6 @@
 #include "az_id3tag.h"
 
+#include "tagscratch.h"
 #include "tagstream.h"
 
 #include <taglib/apetag.h>
@@ -191,6 +192,8 @@ TagTexts readTexts(const QString &path, TTagSource source)
     vector.resize(static_cast<unsigned int>(source.head.size()));
     if (!source.head.isEmpty())
         std::memcpy(vector.data(), source.head.data(), static_cast<std::size_t>(source.head.size()));
+    // Everything TagLib makes from here on is gone when this returns.
+    const TTagScratchScope scratch;
     TTagStream stream(vector, source.fd, source.size);
     const TTagFormat format = formatOfHead(source.head);
     const QString extension = extensionOf(path);

@@ -265,7 +265,7 @@ TEST_F(LibraryScan, ProgressShowsEachFileAndItsRowNumberAndLetsTheLoopRun)
 TEST_F(LibraryScan, EachMessageLoopSeesTheRowsBeforeItsFileAndAWalkInsideItReadsItsOwnSongs)
 {
     // Songs whose title is their own name, so a tag read from the wrong
-    // file shows; more of them than one round of the tag reader's trials.
+    // file shows; more of them than the read-ahead holds at a time.
     const QString outer = dir(u"outer"_s);
     for (int i = 0; i < 70; ++i) {
         const QByteArray name = QByteArray::number(1000 + i);
@@ -312,6 +312,50 @@ TEST_F(LibraryScan, EachMessageLoopSeesTheRowsBeforeItsFileAndAWalkInsideItReads
             const TFileInfos &table = path.startsWith(inner) ? innerTable : outerTable;
             EXPECT_EQ(table.filename.indexOf(path), rows) << qPrintable(path);
         }
+    }
+}
+
+TEST_F(LibraryScan, FilesReadAheadAreJudgedByTheFilterOfTheirTurn)
+{
+    // A message loop that changes the filter; the files after it were
+    // already handed to the read-ahead by then.
+    const QString base = dir(u"turn"_s);
+    for (int i = 0; i < 40; ++i)
+        file(u"turn/%1.mp3"_s.arg(100 + i), taggedSong("A", QByteArray::number(100 + i), "B"));
+    struct Change
+    {
+        const char *what;
+        QStringList minimum;
+        qsizetype rows;
+    };
+    // Each change comes in the message loop of the 11th song, which is taken
+    // still.
+    const Change changes[] = {
+        {"mp3 no longer taken", {}, 11},
+        {"mp3 only from 2 KiB on", {u"2"_s, u"0"_s}, 40},
+        {"mp3 only from 9 KiB on", {u"9"_s, u"0"_s}, 11},
+    };
+    for (const Change &change : changes) {
+        SCOPED_TRACE(change.what);
+        TFileFilterInfos filter = filter_;
+        int loops = 0;
+        TScanHooks hooks;
+        hooks.runMessageLoop = [&] {
+            if (++loops != 11)
+                return;
+            if (change.minimum.isEmpty()) {
+                filter.extension = {u".ogg"_s};
+                filter.minimum = filter.maximum = {u"0"_s};
+            } else {
+                filter.minimum = change.minimum;
+            }
+        };
+        TLibraryScanner scanner(filter, nullptr, hooks, home());
+        TFileInfos table;
+        scanner.addDirectory(base, table, false);
+        ASSERT_EQ(table.count(), change.rows);
+        for (qsizetype row = 0; row < table.count(); ++row)
+            EXPECT_TRUE(table.filename.at(row).endsWith(u"/%1.mp3"_s.arg(table.title.at(row))));
     }
 }
 
