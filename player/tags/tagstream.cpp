@@ -198,8 +198,10 @@ class SongTextFrameFactory : public TagLib::ID3v2::FrameFactory
 protected:
     bool updateFrame(FrameNames::Header *header) const override
     {
-        // The base turns the ids of older versions into today's first.
-        if (!FrameFactory::updateFrame(header))
+        // The base turns the three-letter ids of version 2.2 into today's
+        // first. From 2.3 on these three ids are today's already, and the
+        // base's long list of renamed and dropped frames holds none of them.
+        if (header->version() < 3 && !FrameFactory::updateFrame(header))
             return false;
         const TagLib::ByteVector id = header->frameID();
         return id == "TPE1" || id == "TIT2" || id == "TALB";
