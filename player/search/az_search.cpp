@@ -205,13 +205,13 @@ void TSongSearch::prepare(const TFileInfos &table)
 }
 
 std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int mode,
-                                                 const std::vector<std::string> &needles,
+                                                 const std::vector<TNeedle> &needles,
                                                  const std::vector<TSearchRow> &candidates, TSearchRow end) const
 {
     if (mode == SearchMode::AllTerms) {
         // A query without terms matches every value.
         std::vector<TSearchRow> rows = candidates;
-        for (const std::string &needle : needles) {
+        for (const TNeedle &needle : needles) {
             if (rows.empty())
                 break;
             rows = column.rowsContaining(needle, rows, end);
@@ -221,7 +221,7 @@ std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int
     if (mode == SearchMode::AnyTerm) {
         std::vector<TSearchRow> found;
         std::vector<TSearchRow> rest = candidates;
-        for (const std::string &needle : needles) {
+        for (const TNeedle &needle : needles) {
             const std::vector<TSearchRow> rows = column.rowsContaining(needle, rest, end);
             found = united(found, rows);
             rest = without(rest, rows);
@@ -232,7 +232,7 @@ std::vector<TSearchRow> TSongSearch::matchColumn(const TUpperColumn &column, int
 }
 
 std::vector<TSearchRow> TSongSearch::matchRows(const std::vector<SongColumn> &columns, int mode,
-                                               const std::vector<std::string> &needles, TSearchRow first,
+                                               const std::vector<TNeedle> &needles, TSearchRow first,
                                                TSearchRow end) const
 {
     // In "All" each column is tried on its own and a row found in one
@@ -265,9 +265,12 @@ TFileInfos TSongSearch::search(const TFileInfos &table, const QString &query, co
     // A table whose columns are out of step takes the plain scan.
     if (!table.isConsistent())
         return searchByScan(table, query, where, mode);
-    std::vector<std::string> needles;
-    for (const QString &text : texts)
-        appendSearchBytes(text, needles.emplace_back());
+    std::vector<TNeedle> needles;
+    for (const QString &text : texts) {
+        std::string bytes;
+        appendSearchBytes(text, bytes);
+        needles.emplace_back(std::move(bytes), *folder_);
+    }
 
     const std::vector<SongColumn> columns = columnsFor(where);
     bringUpToDate(table, columns);

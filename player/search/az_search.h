@@ -75,11 +75,11 @@ private:
     void bringUpToDate(const TFileInfos &table, const std::vector<SongColumn> &columns);
     void followLocale();
     std::vector<TSearchRow> matchColumn(const TUpperColumn &column, int mode,
-                                        const std::vector<std::string> &needles,
+                                        const std::vector<TNeedle> &needles,
                                         const std::vector<TSearchRow> &candidates, TSearchRow end) const;
     // The matching rows in [first, end), ascending.
     std::vector<TSearchRow> matchRows(const std::vector<SongColumn> &columns, int mode,
-                                      const std::vector<std::string> &needles, TSearchRow first,
+                                      const std::vector<TNeedle> &needles, TSearchRow first,
                                       TSearchRow end) const;
 
     std::optional<TCaseFolder> folder_;

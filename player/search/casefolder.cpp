@@ -155,6 +155,39 @@ void TCaseFolder::appendUpperUtf8(QByteArrayView utf8, std::string &out) const
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
+TextForm TCaseFolder::formOf(const char *utf8, std::size_t size) const
+{
+    if (!plainAscii_)
+        return TextForm::Other;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(utf8);
+    bool latin = false;
+    std::size_t i = 0;
+    while (i < size) {
+        for (std::uint64_t word; i + 8 <= size; i += 8) {
+            std::memcpy(&word, bytes + i, 8);
+            if (word & kHigh)
+                break;
+        }
+        while (i < size && bytes[i] < 0x80)
+            ++i;
+        if (i == size)
+            break;
+        const unsigned lead = bytes[i];
+        if (lead < 0xC2 || lead >= 0xE0 || i + 1 == size || (bytes[i + 1] & 0xC0) != 0x80)
+            return TextForm::Other;
+        const auto c = static_cast<char16_t>(((lead & 0x1F) << 6) | (bytes[i + 1] & 0x3F));
+        const char16_t upper = upperLatin(c);
+        // Upper cases beyond the table or down to ASCII change the length
+        // or meet an ASCII needle.
+        if (upper == kNotAlone || upper < 0x80)
+            return TextForm::Other;
+        latin = true;
+        i += 2;
+    }
+    return latin ? TextForm::Latin : TextForm::Ascii;
+}
+
 void appendSearchBytes(QStringView text, std::string &out)
 {
     for (const QChar c : text)

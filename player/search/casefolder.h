@@ -9,7 +9,20 @@
 #include <QStringView>
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+
+// How the upper-cased search bytes of a UTF-8 text follow from its own bytes.
+enum class TextForm : std::uint8_t {
+    // ASCII only: a to z become A to Z, the rest stays.
+    Ascii,
+    // ASCII as above, and characters of two bytes whose upper cases take two
+    // bytes (never ASCII) too: the upper-cased bytes line up with the text's.
+    Latin,
+    // Anything else: the upper-cased bytes have to be made.
+    Other,
+};
 
 class TCaseFolder
 {
@@ -24,6 +37,12 @@ public:
     void appendUpper(const QString &text, std::string &out) const;
     // The same for a text given as exact UTF-8.
     void appendUpperUtf8(QByteArrayView utf8, std::string &out) const;
+    // The form of an exact UTF-8 text; always Other where the locale folds
+    // ASCII in its own way, so that only a search of the upper-cased bytes
+    // sees such texts.
+    TextForm formOf(const char *utf8, std::size_t size) const;
+    // The upper case of a character of a Latin text.
+    char16_t upperLatin(char16_t c) const { return c < kTableEnd ? table_[c] : kNotAlone; }
 
 private:
     static constexpr char16_t kTableEnd = 0x250;

@@ -53,27 +53,31 @@ qsizetype TUpperColumn::unchangedRow(const TSongColumn &column, qsizetype row, q
 }
 
 bool TUpperColumn::buildRows(const TSongColumn &column, qsizetype from, qsizetype to, const TCaseFolder &folder,
-                             Block &block) const
+                             std::uint8_t *forms, Kept &kept) const
 {
     const bool reuse = built_ && usable_ && distinctOf_.empty();
-    // The column's share of its block of texts, and some: room only that is
-    // never written costs address space, not memory.
-    const std::size_t texts = column.arena() ? column.arena()->size() : 0;
-    std::string &bytes = block.bytes;
-    bytes.reserve(texts / static_cast<std::size_t>(std::max<qsizetype>(column.size(), 1))
-                      * static_cast<std::size_t>(to - from)
-                  + static_cast<std::size_t>(to - from));
-    std::vector<std::uint32_t> &starts = block.starts;
-    starts.reserve(static_cast<std::size_t>(to - from) + 1);
+    std::string &bytes = kept.block.bytes;
+    std::vector<std::uint32_t> &starts = kept.block.starts;
     qsizetype previous = from;
     for (qsizetype row = from; row < to; ++row) {
-        starts.push_back(static_cast<std::uint32_t>(bytes.size()));
         const qsizetype known = reuse && row < column.size() ? unchangedRow(column, row, previous) : -1;
+        TTextArena::Cell cell{};
+        TextForm form;
         if (known >= 0) {
-            bytes.append(rowBytes(known));
+            form = static_cast<TextForm>(forms_[static_cast<std::size_t>(known)]);
             previous = known + 1;
         } else {
-            const TTextArena::Cell cell = cellAt(column, row);
+            cell = cellAt(column, row);
+            form = cell.wide ? TextForm::Other : folder.formOf(cell.bytes, cell.size);
+        }
+        forms[row] = static_cast<std::uint8_t>(form);
+        if (form != TextForm::Other)
+            continue;
+        starts.push_back(static_cast<std::uint32_t>(bytes.size()));
+        kept.rows.push_back(static_cast<TSearchRow>(row));
+        if (known >= 0) {
+            bytes.append(keptBytes(known));
+        } else {
             if (cell.wide)
                 folder.appendUpper(column.at(row), bytes);
             else
@@ -173,7 +177,8 @@ bool TUpperColumn::buildDistinct(const TSongColumn &column, qsizetype rows, cons
         return false;
     block.starts.push_back(static_cast<std::uint32_t>(block.bytes.size()));
     block_ = std::move(block);
-    upper_ = Block();
+    forms_.clear();
+    kept_ = {};
     upperFirst_ = rows;
     distinctOf_ = std::move(distinctOf);
     return true;
@@ -185,20 +190,22 @@ void TUpperColumn::rebuild(const TSongColumn &column, qsizetype rows, const TCas
     constexpr qsizetype kParallelRows = 16384;
     bool fits = true;
     if (!buildDistinct(column, rows, folder)) {
-        Block block;
-        Block upper;
+        std::vector<std::uint8_t> forms(static_cast<std::size_t>(rows));
+        std::array<Kept, 2> kept;
         const qsizetype middle = rows < kParallelRows ? rows : rows / 2;
         if (middle == rows) {
-            fits = buildRows(column, 0, rows, folder, block);
+            fits = buildRows(column, 0, rows, folder, forms.data(), kept[0]);
+            kept[1].block.starts.push_back(0);
         } else {
             bool upperFits = true;
-            runSideBySide([&] { fits = buildRows(column, 0, middle, folder, block); },
-                          [&] { upperFits = buildRows(column, middle, rows, folder, upper); });
+            runSideBySide([&] { fits = buildRows(column, 0, middle, folder, forms.data(), kept[0]); },
+                          [&] { upperFits = buildRows(column, middle, rows, folder, forms.data(), kept[1]); });
             fits = fits && upperFits;
         }
-        block_ = fits ? std::move(block) : Block();
-        upper_ = fits ? std::move(upper) : Block();
+        forms_ = fits ? std::move(forms) : std::vector<std::uint8_t>();
+        kept_ = fits ? std::move(kept) : std::array<Kept, 2>();
         upperFirst_ = middle;
+        block_ = Block();
         distinctOf_.clear();
     }
     source_ = column;
@@ -212,25 +219,26 @@ void TUpperColumn::reset()
     *this = TUpperColumn();
 }
 
-std::string_view TUpperColumn::rowBytes(qsizetype row) const
+std::string_view TUpperColumn::keptBytes(qsizetype row) const
 {
-    const bool upper = row >= upperFirst_;
-    const Block &block = upper ? upper_ : block_;
-    const auto k = static_cast<std::size_t>(upper ? row - upperFirst_ : row);
-    return std::string_view(block.bytes).substr(block.starts[k], block.starts[k + 1] - block.starts[k]);
+    const Kept &kept = kept_[row >= upperFirst_ ? 1 : 0];
+    const auto k = static_cast<std::size_t>(
+        std::lower_bound(kept.rows.begin(), kept.rows.end(), static_cast<TSearchRow>(row)) - kept.rows.begin());
+    const std::vector<std::uint32_t> &starts = kept.block.starts;
+    return std::string_view(kept.block.bytes).substr(starts[k], starts[k + 1] - starts[k]);
 }
 
-std::vector<TSearchRow> TUpperColumn::textsContaining(const Block &block, TSearchRow first, std::string_view needle,
+std::vector<TSearchRow> TUpperColumn::textsContaining(const Block &block, std::string_view needle,
                                                       const TSearchRow *from, const TSearchRow *to, TSearchRow end)
 {
     std::vector<TSearchRow> found;
     const char *base = block.bytes.data();
     const std::vector<std::uint32_t> &starts = block.starts;
-    const std::size_t size = starts[end - first];
+    const std::size_t size = starts[end];
     // Each scan starts at the next candidate and runs to the first match
     // anywhere after it, so the block is read at most once in all.
     while (from < to) {
-        TSearchRow text = *from - first;
+        TSearchRow text = *from;
         const std::size_t start = starts[text];
         const void *hit = ::memmem(base + start, size - start, needle.data(), needle.size());
         if (!hit)
@@ -238,30 +246,54 @@ std::vector<TSearchRow> TUpperColumn::textsContaining(const Block &block, TSearc
         const auto at = static_cast<std::size_t>(static_cast<const char *>(hit) - base);
         while (starts[text + 1] <= at)
             ++text;
-        const TSearchRow row = text + first;
-        while (from < to && *from < row)
+        while (from < to && *from < text)
             ++from;
-        if (from < to && *from == row) {
-            found.push_back(row);
+        if (from < to && *from == text) {
+            found.push_back(text);
             ++from;
         }
     }
     return found;
 }
 
-std::vector<TSearchRow> TUpperColumn::rowsContaining(std::string_view needle,
+std::vector<TSearchRow> TUpperColumn::rowsOfHalf(const Kept &kept, const TNeedle &needle, const TSearchRow *from,
+                                                 const TSearchRow *to) const
+{
+    std::vector<TSearchRow> found;
+    std::vector<TSearchRow> other;
+    needle.scanCells(source_, forms_.data(), from, to, found, other);
+    if (other.empty())
+        return found;
+    // The rows of form Other are a part of the kept rows, in the same order.
+    std::vector<TSearchRow> texts;
+    texts.reserve(other.size());
+    auto next = kept.rows.begin();
+    for (const TSearchRow row : other) {
+        next = std::lower_bound(next, kept.rows.end(), row);
+        texts.push_back(static_cast<TSearchRow>(next - kept.rows.begin()));
+    }
+    std::vector<TSearchRow> keptFound =
+        textsContaining(kept.block, needle.bytes(), texts.data(), texts.data() + texts.size(), texts.back() + 1);
+    for (TSearchRow &text : keptFound)
+        text = kept.rows[text];
+    std::vector<TSearchRow> all(found.size() + keptFound.size());
+    std::merge(found.begin(), found.end(), keptFound.begin(), keptFound.end(), all.begin());
+    return all;
+}
+
+std::vector<TSearchRow> TUpperColumn::rowsContaining(const TNeedle &needle,
                                                      const std::vector<TSearchRow> &candidates, TSearchRow end) const
 {
-    if (!usable_ || needle.empty())
+    if (!usable_ || needle.bytes().empty())
         return {};
     if (distinctOf_.empty()) {
         const auto split = static_cast<TSearchRow>(upperFirst_);
         const TSearchRow *const begin = candidates.data();
-        const TSearchRow *const finish = begin + candidates.size();
+        const TSearchRow *const finish = std::lower_bound(begin, begin + candidates.size(), end);
         const TSearchRow *const middle = std::lower_bound(begin, finish, split);
-        std::vector<TSearchRow> found = textsContaining(block_, 0, needle, begin, middle, std::min(end, split));
+        std::vector<TSearchRow> found = rowsOfHalf(kept_[0], needle, begin, middle);
         if (middle != finish) {
-            const std::vector<TSearchRow> upper = textsContaining(upper_, split, needle, middle, finish, end);
+            const std::vector<TSearchRow> upper = rowsOfHalf(kept_[1], needle, middle, finish);
             found.insert(found.end(), upper.begin(), upper.end());
         }
         return found;
@@ -270,7 +302,7 @@ std::vector<TSearchRow> TUpperColumn::rowsContaining(std::string_view needle,
     std::vector<TSearchRow> all(texts);
     std::iota(all.begin(), all.end(), TSearchRow{0});
     std::vector<char> holds(texts, 0);
-    for (const TSearchRow text : textsContaining(block_, 0, needle, all.data(), all.data() + all.size(), texts))
+    for (const TSearchRow text : textsContaining(block_, needle.bytes(), all.data(), all.data() + all.size(), texts))
         holds[text] = 1;
     std::vector<TSearchRow> found;
     for (const TSearchRow row : candidates)

@@ -237,3 +237,75 @@ TEST(Search, BigTablesAgreeWithThePlainScan)
 }
 
 } // namespace
+
+TEST(CaseFolder, TellsWhichTextsUpperCaseInPlace)
+{
+    using enum TextForm;
+    struct Case
+    {
+        QString locale;
+        QString text;
+        TextForm form;
+    };
+    const Case cases[] = {
+        {u"C"_s, u""_s, Ascii},
+        {u"C"_s, u"Summer rain, 1999 (live)"_s, Ascii},
+        {u"C"_s, u"Über café ÿ ɏ"_s, Latin},
+        // Upper cases that take another length, or fall into ASCII.
+        {u"C"_s, u"Straße"_s, Other},
+        {u"C"_s, u"Kırmızı"_s, Other},
+        {u"C"_s, u"ſun"_s, Other},
+        // From U+0250 on, and beyond two bytes.
+        {u"C"_s, u"ɐ"_s, Other},
+        {u"C"_s, u"€uro"_s, Other},
+        {u"de_DE"_s, u"Über"_s, Latin},
+        // Where i upper-cases to İ no text is taken in place.
+        {u"tr_TR"_s, u"abc"_s, Other},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString(c.locale + u' ' + c.text).toStdString());
+        const QByteArray utf8 = c.text.toUtf8();
+        EXPECT_EQ(TCaseFolder(QLocale(c.locale)).formOf(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                  c.form);
+    }
+}
+
+// Cells scanned in place (ASCII of lengths around the eight-byte steps,
+// two-byte letters) and cells searched in their upper-cased copies (letters
+// whose upper case changes length or lands in ASCII, three-byte characters,
+// texts kept as UTF-16), in one half and in two, against needles of ASCII
+// and beyond.
+TEST(Search, InPlaceAndCopiedCellsAgreeWithThePlainScan)
+{
+    const QStringList cells{
+        u"summer"_s, u"A long summer rain falls"_s, u"xxxxxxxsummer"_s, u"xxxxxxxxsumme"_s, u"SUMMER"_s,
+        u"Über den Wolken"_s, u"über"_s, u"Café über Summer"_s, u"ÿes"_s, u"naïve AbcÉ"_s,
+        u"Kırmızı"_s, u"ſummer"_s, u"Straße"_s, u"İstanbul"_s, u"istanbul"_s,
+        u"€uro"_s, u"ɐbc ɏbc"_s, QChar(0xD834) + u"summer"_s, u""_s, u"@`[{"_s,
+    };
+    const QStringList queries{
+        u"summer"_s, u"xsummer"_s, u"summe"_s, u"r"_s, u"er"_s, u"s"_s, u"über"_s, u"Ü"_s, u"é"_s, u"i"_s,
+        u"İ"_s, u"ı"_s, u"ss"_s, u"ÿ"_s, u"€"_s, u"ɐ"_s, u"Ɏbc"_s, u"ımı"_s, u"é abc"_s, u"`"_s, u"{"_s,
+    };
+    for (const QString &localeName : {u"C"_s, u"tr_TR"_s}) {
+        QLocale::setDefault(QLocale(localeName));
+        for (const int rows : {static_cast<int>(cells.size()), 17000}) {
+            TFileInfos table;
+            for (int row = 0; row < rows; ++row) {
+                const QString &cell = cells.at(row % cells.size());
+                table.appendRow(rows > cells.size() ? cell + u' ' + QString::number(row) : cell, {}, {}, cell, {});
+            }
+            TSongSearch search;
+            for (const QString &query : queries) {
+                for (const QString &where : {SearchWhere::Filename, SearchWhere::Title}) {
+                    SCOPED_TRACE(
+                        QString(localeName + u' ' + QString::number(rows) + u' ' + query + u' ' + where).toStdString());
+                    const TFileInfos fast = search.search(table, query, where, SearchMode::EntireString);
+                    ASSERT_EQ(fast.filename,
+                              searchByScan(table, query, where, SearchMode::EntireString).filename);
+                }
+            }
+        }
+    }
+    QLocale::setDefault(QLocale::c());
+}
