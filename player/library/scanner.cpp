@@ -192,12 +192,7 @@ public:
                 const NameVerdict verdict = scanner_.judgeName(name);
                 if (verdict == NameVerdict::Rejected)
                     continue;
-                std::unique_ptr<SongJob> job = scanner_.takeJob();
-                job->path = name;
-                job->native = native(next_);
-                job->regular = true;
-                job->verdict = verdict;
-                job->filter = scanner_.judgedFilter_;
+                std::unique_ptr<SongJob> job = scanner_.takeJob(name, native(next_), true, verdict);
                 batch.push_back(job.get());
                 jobs_[static_cast<std::size_t>(next_)] = std::move(job);
                 ++queued_;
@@ -274,13 +269,8 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const Q
     int kind = TFileFilterInfos::Rejected;
     if (verdict != NameVerdict::Rejected) {
         if (!job) {
-            own = takeJob();
+            own = takeJob(path, native ? *native : QFile::encodeName(path), regular, verdict);
             job = own.get();
-            job->path = path;
-            job->native = native ? *native : QFile::encodeName(path);
-            job->regular = regular;
-            job->verdict = verdict;
-            job->filter = judgedFilter_;
         }
         readAhead_.wait(*job);
         // The plain judgement gives every other answer, such as an archive
@@ -327,12 +317,21 @@ void TLibraryScanner::addNewFile(const QString &path, TFileInfos &table, const Q
         keepJob(std::move(own));
 }
 
-std::unique_ptr<TLibraryScanner::SongJob> TLibraryScanner::takeJob()
+std::unique_ptr<TLibraryScanner::SongJob> TLibraryScanner::takeJob(const QString &path, QByteArray native,
+                                                                    bool regular, NameVerdict verdict)
 {
-    if (spareJobs_.empty())
-        return std::make_unique<SongJob>();
-    std::unique_ptr<SongJob> job = std::move(spareJobs_.back());
-    spareJobs_.pop_back();
+    std::unique_ptr<SongJob> job;
+    if (spareJobs_.empty()) {
+        job = std::make_unique<SongJob>();
+    } else {
+        job = std::move(spareJobs_.back());
+        spareJobs_.pop_back();
+    }
+    job->path = path;
+    job->native = std::move(native);
+    job->regular = regular;
+    job->verdict = verdict;
+    job->filter = judgedFilter_;
     return job;
 }
 

@@ -75,6 +75,8 @@ private:
     void runMessageLoop();
     void clearSongFields() const;
     void walk(const QString &directory, TFileInfos &table, bool checkDuplicates);
+    // What the file name alone tells about a path.
+    enum class NameVerdict { Rejected, AnySize, NeedsStatus };
     struct SongJob;
     class ReadAheadWindow;
 
@@ -86,12 +88,11 @@ private:
     // Judges a file like classifyFile does and, for a song, reads its tags.
     // Runs on either thread; touches nothing but the job.
     static void readSong(SongJob &job);
-    // A job for the next file, with the room an earlier one grew.
-    std::unique_ptr<SongJob> takeJob();
+    // A job for the next file, with the room an earlier one grew, judged by
+    // the filter of the moment.
+    std::unique_ptr<SongJob> takeJob(const QString &path, QByteArray native, bool regular, NameVerdict verdict);
     void keepJob(std::unique_ptr<SongJob> job);
     void appendSong(TFileInfos &table, const QString &path, const TId3Tags &tags);
-    // What the file name alone tells about a path.
-    enum class NameVerdict { Rejected, AnySize, NeedsStatus };
     NameVerdict judgeName(const QString &path);
     void showRowCount(const TFileInfos &table) const;
 
